@@ -1,0 +1,498 @@
+// Imaging API: status words, driver message codes and the keys the messages carry.
+//
+// Shared by the driver access layer (the control's side) and the simulated board driver.
+// Everything lives in namespace imaging: the type library reuses several of these names for
+// its own enumerations (with the COM error-result values of the statuses), and the layer's
+// message functions carry the message names, so the codes sit in imaging::msg.
+#pragma once
+
+#include <cstdint>
+
+namespace imaging {
+
+using STT_APISTATUS = uint32_t;
+
+// Status word: bit 31 standard, bit 28 API form, bits 26-24 severity, low bits the code.
+constexpr uint32_t STC_STANDARD_FLAG = 0x80000000u;
+constexpr uint32_t STC_API_FLAG = 0x10000000u;
+constexpr uint32_t STC_SEVERITY_SHIFT = 24;
+
+enum stSTT_SEVERITY : uint32_t {
+    STC_IMG_SEV_NORMAL = 0,
+    STC_IMG_SEV_INFO = 1,
+    STC_IMG_SEV_WARNING = 2,
+    STC_IMG_SEV_ERROR = 4,
+};
+
+// The driver's answer for success; any other answer is a failure.
+constexpr intptr_t STC_RV_SUCCESS = 1;
+
+// API statuses (what the layer returns).
+constexpr STT_APISTATUS STC_STS_NORMAL = 0x00000000;
+constexpr STT_APISTATUS STC_STS_PENDING = 0x91000001;
+constexpr STT_APISTATUS STC_STS_ACTIVE = 0x91000002;
+constexpr STT_APISTATUS STC_STS_CANCELJOB = 0x91000003;
+constexpr STT_APISTATUS STC_STS_CLIP = 0x92000001;
+constexpr STT_APISTATUS STC_STS_NONSTMSG = 0x92000002;
+constexpr STT_APISTATUS STC_STS_LOADSTRWARN = 0x92000003;
+constexpr STT_APISTATUS STC_STS_NOSHARE = 0x94000001;
+constexpr STT_APISTATUS STC_STS_NOMEM = 0x94000002;
+constexpr STT_APISTATUS STC_STS_NOMEMLOCK = 0x94000003;
+constexpr STT_APISTATUS STC_STS_RANGE = 0x94000004;
+constexpr STT_APISTATUS STC_STS_STRUCTSIZ = 0x94000005;
+constexpr STT_APISTATUS STC_STS_NULL = 0x94000006;
+constexpr STT_APISTATUS STC_STS_BUSY = 0x94000007;
+constexpr STT_APISTATUS STC_STS_BUFSIZ = 0x94000008;
+constexpr STT_APISTATUS STC_STS_UNSUPKEY = 0x94000009;
+constexpr STT_APISTATUS STC_STS_NOASYNC = 0x9400000A;
+constexpr STT_APISTATUS STC_STS_TIMEOUT = 0x9400000B;
+constexpr STT_APISTATUS STC_STS_GRANULARITY = 0x9400000C;
+constexpr STT_APISTATUS STC_STS_NODRIVERS = 0x9400000D;
+constexpr STT_APISTATUS STC_STS_NOOPENDEVICE = 0x9400000E;
+constexpr STT_APISTATUS STC_STS_NOCLOSEDEVICE = 0x9400000F;
+constexpr STT_APISTATUS STC_STS_GETSTATUSFAIL = 0x94000010;
+constexpr STT_APISTATUS STC_STS_NONSTSTATUS = 0x94000011;
+constexpr STT_APISTATUS STC_STS_UNKNOWNSTATUS = 0x94000012;
+constexpr STT_APISTATUS STC_STS_LOADSTRERR = 0x94000013;
+constexpr STT_APISTATUS STC_STS_SYSERROR = 0x94000014;
+constexpr STT_APISTATUS STC_STS_FIFO_OVERFLOW = 0x94000015;
+constexpr STT_APISTATUS STC_STS_FIELD_OVERFLOW = 0x94000016;
+constexpr STT_APISTATUS STC_STS_UNSUPMEMTYPE = 0x94000100;
+constexpr STT_APISTATUS STC_STS_FRAMENOTAVAILABLE = 0x94000102;
+constexpr STT_APISTATUS STC_STS_INVALIDFRAMEID = 0x94000103;
+constexpr STT_APISTATUS STC_STS_INVALIDFRAMEHANDLE = 0x94000104;
+constexpr STT_APISTATUS STC_STS_INVALIDFRAMERECT = 0x94000105;
+constexpr STT_APISTATUS STC_STS_FRAMENOTALLOCATED = 0x94000106;
+constexpr STT_APISTATUS STC_STS_MAPERROR = 0x94000107;
+constexpr STT_APISTATUS STC_STS_UNMAPERROR = 0x94000108;
+constexpr STT_APISTATUS STC_STS_FRAMEISMAPPED = 0x94000109;
+constexpr STT_APISTATUS STC_STS_FRAMENOTMAPPED = 0x9400010A;
+constexpr STT_APISTATUS STC_STS_FRAMELIMITEXCEEDED = 0x9400010B;
+constexpr STT_APISTATUS STC_STS_FRAMEWIDTH = 0x9400010C;
+constexpr STT_APISTATUS STC_STS_CLAMP = 0x9400010D;
+constexpr STT_APISTATUS STC_STS_VERTICALINC = 0x9400010E;
+constexpr STT_APISTATUS STC_STS_FIRSTACTPIX = 0x9400010F;
+constexpr STT_APISTATUS STC_STS_ACTPIXCOUNT = 0x94000110;
+constexpr STT_APISTATUS STC_STS_FRAMELEFT = 0x94000111;
+constexpr STT_APISTATUS STC_STS_FRAMETOP = 0x94000112;
+constexpr STT_APISTATUS STC_STS_FRAMEHEIGHT = 0x94000113;
+constexpr STT_APISTATUS STC_STS_ACTLINECOUNT = 0x94000114;
+constexpr STT_APISTATUS STC_STS_HSYNCSEARCHPOS = 0x94000115;
+constexpr STT_APISTATUS STC_STS_VSYNCSEARCHPOS = 0x94000116;
+constexpr STT_APISTATUS STC_STS_INPUTSOURCE = 0x94000117;
+constexpr STT_APISTATUS STC_STS_CONTROL = 0x94000118;
+constexpr STT_APISTATUS STC_STS_LUT = 0x94000119;
+constexpr STT_APISTATUS STC_STS_BWINVERSION = 0x9400011A;
+constexpr STT_APISTATUS STC_STS_WHITELEVEL = 0x9400011B;
+constexpr STT_APISTATUS STC_STS_INTERLACEDHGTGRAN = 0x9400011C;
+constexpr STT_APISTATUS STC_STS_INTERLACEDTOPGRAN = 0x9400011D;
+constexpr STT_APISTATUS STC_STS_INVALIDJOBHANDLE = 0x9400011E;
+constexpr STT_APISTATUS STC_STS_MODECONFLICT = 0x9400011F;
+constexpr STT_APISTATUS STC_STS_INVALIDHWND = 0x94000120;
+constexpr STT_APISTATUS STC_STS_INVALIDWNDALIGN = 0x94000121;
+constexpr STT_APISTATUS STC_STS_PALETTESIZE = 0x94000122;
+constexpr STT_APISTATUS STC_STS_NODCI = 0x94000123;
+constexpr STT_APISTATUS STC_STS_PASSTHRULUTRANGE = 0x94000124;
+constexpr STT_APISTATUS STC_STS_PASSTHRUPALRANGE = 0x94000125;
+constexpr STT_APISTATUS STC_STS_SYS_RES = 0x94000126;
+constexpr STT_APISTATUS STC_STS_INVALID_SURFACE_HANDLE = 0x94000127;
+constexpr STT_APISTATUS STC_STS_FIXED_COLOR = 0x94000128;
+constexpr STT_APISTATUS STC_STS_INVALID_FLAGS = 0x94000129;
+constexpr STT_APISTATUS STC_STS_NO_MORE_SURFACE = 0x9400012A;
+constexpr STT_APISTATUS STC_STS_PASSTHRU_STOPPED = 0x9400012B;
+constexpr STT_APISTATUS STC_STS_NO_DDI = 0x9400012C;
+constexpr STT_APISTATUS STC_STS_SURFACE_TOO_SMALL = 0x9400012D;
+constexpr STT_APISTATUS STC_STS_PITCH_TOO_SMALL = 0x9400012E;
+constexpr STT_APISTATUS STC_STS_NO_IMAGE_IN_FRAME = 0x9400012F;
+constexpr STT_APISTATUS STC_STS_INVALID_SURFACE_DC = 0x94000130;
+constexpr STT_APISTATUS STC_STS_SURFACE_NOT_SET = 0x94000131;
+constexpr STT_APISTATUS STC_STS_NO_VIDEO_SIGNAL = 0x94000132;
+
+// Driver-form statuses (what the ImagingDriver keeps as its last status). The simulator
+// reports these; TranslateDriverStatus maps them to the API form above.
+namespace drv {
+constexpr uint32_t STS_PENDING = 0x81000001;
+constexpr uint32_t STS_ACTIVE = 0x81000002;
+constexpr uint32_t STS_CANCELJOB = 0x81000003;
+constexpr uint32_t STS_CLIP = 0x82000001;
+constexpr uint32_t STS_NONSTMSG = 0x82000002;
+constexpr uint32_t STS_NOSHARE = 0x84000001;
+constexpr uint32_t STS_NOMEM = 0x84000002;
+constexpr uint32_t STS_NOMEMLOCK = 0x84000003;
+constexpr uint32_t STS_RANGE = 0x84000100;
+constexpr uint32_t STS_STRUCTSIZ = 0x84000101;
+constexpr uint32_t STS_NULL = 0x84000102;
+constexpr uint32_t STS_BUSY = 0x84000103;
+constexpr uint32_t STS_BUFSIZ = 0x84000104;
+constexpr uint32_t STS_UNSUPKEY = 0x84000105;
+constexpr uint32_t STS_NOASYNC = 0x84000106;
+constexpr uint32_t STS_TIMEOUT = 0x84000107;
+constexpr uint32_t STS_GRANULARITY = 0x84000108;
+constexpr uint32_t STS_SYSERROR = 0x84000014;
+constexpr uint32_t STS_UNSUPMEMTYPE = 0x84000200;
+constexpr uint32_t STS_INVALIDFRAMEHANDLE = 0x84000204;
+constexpr uint32_t STS_INVALIDFRAMERECT = 0x84000206;
+constexpr uint32_t STS_FRAMENOTALLOCATED = 0x84000207;
+constexpr uint32_t STS_MAPERROR = 0x84000208;
+constexpr uint32_t STS_UNMAPERROR = 0x84000209;
+constexpr uint32_t STS_FRAMEISMAPPED = 0x8400020A;
+constexpr uint32_t STS_FRAMENOTMAPPED = 0x8400020B;
+constexpr uint32_t STS_FRAMELIMITEXCEEDED = 0x8400020C;
+constexpr uint32_t STS_INPUTSOURCE = 0x84000218;
+constexpr uint32_t STS_CONTROL = 0x84000219;
+constexpr uint32_t STS_LUT = 0x8400021A;
+constexpr uint32_t STS_BWINVERSION = 0x8400021B;
+constexpr uint32_t STS_INVALIDJOBHANDLE = 0x8400021F;
+constexpr uint32_t STS_MODECONFLICT = 0x84000220;
+constexpr uint32_t STS_INVALIDHWND = 0x84000221;
+constexpr uint32_t STS_PASSTHRULUTRANGE = 0x84000225;
+constexpr uint32_t STS_PASSTHRUPALRANGE = 0x84000226;
+constexpr uint32_t STS_INVALID_SURFACE_HANDLE = 0x84000229;
+constexpr uint32_t STS_INVALID_FLAGS = 0x8400022B;
+constexpr uint32_t STS_NO_MORE_SURFACE = 0x8400022C;
+constexpr uint32_t STS_PASSTHRU_STOPPED = 0x8400022D;
+constexpr uint32_t STS_SURFACE_TOO_SMALL = 0x8400022F;
+constexpr uint32_t STS_NO_IMAGE_IN_FRAME = 0x84000231;
+constexpr uint32_t STS_SURFACE_NOT_SET = 0x84000233;
+// Device-dependent driver statuses (standard flag clear) that board libraries report.
+constexpr uint32_t STS_DEVICE_DEPENDENT_1 = 0x04000001;
+constexpr uint32_t STS_DEVICE_DEPENDENT_2 = 0x04000002;
+constexpr uint32_t STS_DEVICE_DEPENDENT_3 = 0x04000003;
+constexpr uint32_t STS_DEVICE_DEPENDENT_4 = 0x04000004;
+} // namespace drv
+
+// Driver message codes. The layer's function for a message carries the message's name.
+namespace msg {
+// Device, capability and input control.
+constexpr unsigned STM_GET_LAST_STATUS = 0x5001;
+constexpr unsigned STM_QUERY_DEVICE_CAPS = 0x5003;
+constexpr unsigned STM_SET_TIMEOUT = 0x5004;
+constexpr unsigned STM_GET_TIMEOUT = 0x5005;
+constexpr unsigned STM_QUERY_INPUT_CAPS = 0x6001;
+constexpr unsigned STM_SET_INPUT_SOURCE = 0x6010;
+constexpr unsigned STM_GET_INPUT_SOURCE = 0x6011;
+constexpr unsigned STM_SET_INPUT_CONTROL = 0x6012;
+constexpr unsigned STM_GET_INPUT_CONTROL = 0x6013;
+constexpr unsigned STM_READ_INPUT_LUT = 0x6014;
+constexpr unsigned STM_WRITE_INPUT_LUT = 0x6015;
+constexpr unsigned STM_SELECT_BASED_SOURCE = 0x6016;
+constexpr unsigned STM_SET_TRIGGER = 0x6018;
+constexpr unsigned STM_GET_TRIGGER = 0x6019;
+constexpr unsigned STM_SET_MULT_TRIGGER = 0x6020;
+constexpr unsigned STM_GET_MULT_TRIGGER = 0x6021;
+constexpr unsigned STM_QUERY_CAMCTL_CAPS = 0x6201;
+constexpr unsigned STM_SET_DIGITAL_OUTPUTS = 0x6210;
+// Frames and memory.
+constexpr unsigned STM_ALLOCATE_FRAME = 0x6411;
+constexpr unsigned STM_DESTROY_FRAME = 0x6412;
+constexpr unsigned STM_MAP_FRAME = 0x6413;
+constexpr unsigned STM_UNMAP_FRAME = 0x6414;
+constexpr unsigned STM_GET_FRAME_INFO = 0x6415;
+constexpr unsigned STM_READ_FRAME_RECT = 0x6430;
+constexpr unsigned STM_WRITE_FRAME_RECT = 0x6431;
+constexpr unsigned STM_COPY_FRAME_RECT = 0x6436;
+// Acquisition.
+constexpr unsigned STM_ACQUIRE_FRAME = 0x6041;
+constexpr unsigned STM_IS_ASYNC_ACQUIRE_DONE = 0x6050;
+constexpr unsigned STM_STOP_ASYNC_ACQUIRE = 0x6051;
+constexpr unsigned STM_START_ASYNC_ACQUIRE = 0x6053;
+constexpr unsigned STM_ACQUIRE_MULTIPLE = 0x6054;
+constexpr unsigned STM_START_ASYNC_ACQUIRE_MULTIPLE = 0x6055;
+constexpr unsigned STM_DRAW_ACQUIRED_FRAME = 0x6056;
+// Passthru.
+constexpr unsigned STM_QUERY_PASSTHRU_CAPS = 0x6801;
+constexpr unsigned STM_START_PASSTHRU = 0x6812;
+constexpr unsigned STM_START_ASYNC_PASSTHRU = 0x6813;
+constexpr unsigned STM_SET_PASSTHRU_SOURCE_ORIGIN = 0x6821;
+constexpr unsigned STM_GET_PASSTHRU_SOURCE_ORIGIN = 0x6822;
+constexpr unsigned STM_SET_PASSTHRU_SCALING = 0x6831;
+constexpr unsigned STM_STOP_PASSTHRU = 0x6840;
+constexpr unsigned STM_LOAD_PASSTHRU_LUT = 0x6850;
+constexpr unsigned STM_LOAD_DEFAULT_PASSTHRU_LUT = 0x6851;
+constexpr unsigned STM_EXTEND_PASSTHRU_PALETTE = 0x6852;
+constexpr unsigned STM_PASSTHRU_SNAPSHOT = 0x6854;
+constexpr unsigned STM_START_PASSTHRU_EX = 0x6855;
+constexpr unsigned STM_GET_SYNC_EVENT = 0x6A02;
+// Overlay surfaces.
+constexpr unsigned STM_SET_SURFACE_COLOR_KEY = 0x6A03;
+constexpr unsigned STM_CREATE_SURFACE = 0x6A04;
+constexpr unsigned STM_DESTROY_SURFACE = 0x6A05;
+constexpr unsigned STM_GET_SURFACE_DC = 0x6A06;
+constexpr unsigned STM_RELEASE_SURFACE_DC = 0x6A07;
+constexpr unsigned STM_SET_TRANSLUCENT = 0x6A08;
+constexpr unsigned STM_SELECT_SURFACE = 0x6A0C;
+constexpr unsigned STM_OVERLAY_SURFACE_ON_FRAME = 0x6A0E;
+constexpr unsigned STM_ENABLE_OVERLAYS = 0x6A0F;
+constexpr unsigned STM_ERASE_SURFACE = 0x6A10;
+// Digital-camera board family (device type 43).
+constexpr unsigned STM_CAM_RESET = 0xE005;
+constexpr unsigned STM_CAM_SET_TYPE = 0xE006;
+constexpr unsigned STM_CAM_GET_TYPE = 0xE007;
+constexpr unsigned STM_CAM_SET_DIGIO_CONFIG = 0xE008;
+constexpr unsigned STM_CAM_GET_DIGIO_CONFIG = 0xE009;
+constexpr unsigned STM_CAM_SET_DIGIO_PATTERN = 0xE00A;
+constexpr unsigned STM_CAM_GET_DIGIO_PATTERN = 0xE00B;
+constexpr unsigned STM_CAM_ENABLE_EXPOSE_PULSE = 0xE00C;
+constexpr unsigned STM_CAM_SET_EXPOSE_PULSE = 0xE00D;
+constexpr unsigned STM_CAM_GET_EXPOSE_PULSE = 0xE00E;
+constexpr unsigned STM_CAM_ENABLE_SYNC_MASTER = 0xE00F;
+constexpr unsigned STM_CAM_SET_SYNC_MASTER_PARAM = 0xE010;
+constexpr unsigned STM_CAM_GET_SYNC_MASTER_PARAM = 0xE011;
+// Color board family (device types 44 and 45).
+constexpr unsigned STM_CLR_QUERY_INTERFACE = 0xE004;
+constexpr unsigned STM_CLR_STORAGE_MODE = 0xE005;
+constexpr unsigned STM_CLR_IMAGE_PARAMETER = 0xE006;
+constexpr unsigned STM_CLR_SCALING = 0xE007;
+constexpr unsigned STM_CLR_DIGITAL_IO = 0xE008;
+constexpr unsigned STM_CLR_SIGNAL_TYPE = 0xE00A;
+constexpr unsigned STM_CLR_SYNC_MASTER = 0xE010;
+constexpr unsigned STM_CLR_EXTRACT_PLANES = 0xE020;
+constexpr unsigned STM_CLR_DRAW_PLANE = 0xE021;
+// Line-scan family (device type 46).
+constexpr unsigned STM_LS_ACQUIRE_LINES = 0xE028;
+constexpr unsigned STM_LS_SET_MODE = 0xE029;
+constexpr unsigned STM_LS_START_PASSTHRU = 0xE02A;
+constexpr unsigned STM_LS_STOP_PASSTHRU = 0xE02B;
+constexpr unsigned STM_LS_SET_INTEGRATION_COUNT = 0xE02C;
+constexpr unsigned STM_LS_GET_INTEGRATION_COUNT = 0xE02D;
+constexpr unsigned STM_LS_SET_LINE_DRIVE_COUNT = 0xE02E;
+constexpr unsigned STM_LS_GET_LINE_DRIVE_COUNT = 0xE02F;
+constexpr unsigned STM_LS_SET_DIGIO = 0xE030;
+constexpr unsigned STM_LS_GET_DIGIO = 0xE031;
+constexpr unsigned STM_LS_DRAW_ACQUIRED_LINES = 0xE032;
+constexpr unsigned STM_LS_IS_ACQUIRE_DONE = 0xE033;
+constexpr unsigned STM_LS_SET_DRIVE_CLOCK_DIVIDER = 0xE034;
+constexpr unsigned STM_LS_GET_DRIVE_CLOCK_DIVIDER = 0xE035;
+// KV7400 board library (device types 42 and 46).
+constexpr unsigned STM_7400_ENABLE_SYNC_MASTER = 0xE010;
+constexpr unsigned STM_7400_SET_SYNC_MASTER_PARAM = 0xE011;
+constexpr unsigned STM_7400_GET_SYNC_MASTER_PARAM = 0xE012;
+constexpr unsigned STM_7400_SET_ANALOG_PARAM = 0xE013;
+constexpr unsigned STM_7400_GET_ANALOG_PARAM = 0xE014;
+} // namespace msg
+
+// Board model codes (the control's DeviceType) and their families.
+enum DeviceTypeCode : uint32_t {
+    KV7100 = 32,
+    KV7400 = 42,
+    KV7700 = 43,
+    KV7300 = 44,
+    KV7500 = 45,
+    KV7400LS = 46,
+    KV760X = 112,
+    KV7900 = 32896,
+};
+
+// Passthru capability keys.
+enum stSTT_FG_PASSTHRU_CAP_KEY : uint32_t {
+    STC_FG_PC_DOES_SCALING = 288,
+    STC_FG_PC_SCALE_HEIGHT_LIMITS = 289,
+    STC_FG_PC_SCALE_WIDTH_LIMITS = 290,
+};
+
+// Device capability keys.
+enum stSTT_DEV_CAP_KEY : uint32_t {
+    STC_IMG_DC_UNKNOWN = 0,
+    STC_IMG_DC_ST_SIGNATURE = 1,
+    STC_IMG_DC_DEVICE_ID = 2,
+    STC_IMG_DC_DEVICE_NAME = 3,
+    STC_IMG_DC_ST_DEVICE_TYPE = 4,
+    STC_IMG_DC_SECTIONS = 5,
+    STC_IMG_DC_LINEAR_MEM_SIZE = 6,
+    STC_IMG_DC_DEVICE_MEM_SIZE = 7,
+};
+
+enum stSTT_IMGDEVTYPE : uint32_t {
+    STC_IMG_DEV_BOGUS = 0,
+    STC_IMG_DEV_MONO_FRAME_GRABBER = 1,
+    STC_IMG_DEV_COLOR_FRAME_GRABBER = 2,
+};
+
+// Input capability keys; the high byte groups them.
+enum stSTT_FG_INPUT_CAP_KEY : uint32_t {
+    STC_FG_IC_UNKNOWN = 0,
+    STC_FG_IC_INPUT_SOURCE_COUNT = 1,
+    STC_FG_IC_ILUT_COUNT = 8,
+    STC_FG_IC_MAX_ILUT_INDEX = 9,
+    STC_FG_IC_MAX_ILUT_VALUE = 10,
+    STC_FG_IC_MAX_FRAME_SIZE = 16,
+    STC_FG_IC_PIXEL_DEPTH = 24,
+    STC_FG_IC_FRAME_TYPE_LIMITS = 32,
+    STC_FG_IC_DOES_INPUT_FILTER = 256,
+    STC_FG_IC_INPUT_FILTER_LIMITS = 257,
+    STC_FG_IC_DOES_PROG_A2D = 272,
+    STC_FG_IC_BLACK_LEVEL_LIMITS = 275,
+    STC_FG_IC_WHITE_LEVEL_LIMITS = 277,
+    STC_FG_IC_DOES_VIDEO_SELECT = 288,
+    STC_FG_IC_VIDEO_TYPE_LIMITS = 289,
+    STC_FG_IC_CSYNC_SOURCE_LIMITS = 290,
+    STC_FG_IC_CSYNC_THRESH_LIST_LIMITS = 291,
+    STC_FG_IC_CSYNC_THRESH_LIST = 292,
+    STC_FG_IC_DOES_ACTIVE_VIDEO = 304,
+    STC_FG_IC_CLAMP_START_LIMITS = 305,
+    STC_FG_IC_CLAMP_END_LIMITS = 306,
+    STC_FG_IC_ACTIVE_PIXEL_LIMITS = 307,
+    STC_FG_IC_ACTIVE_WIDTH_LIMITS = 308,
+    STC_FG_IC_ACTIVE_LINE_LIMITS = 309,
+    STC_FG_IC_ACTIVE_HEIGHT_LIMITS = 310,
+    STC_FG_IC_BACK_PORCH_START_LIMITS = 311,
+    STC_FG_IC_TOTAL_PIX_PER_LINE_LIMITS = 312,
+    STC_FG_IC_TOTAL_LINES_PER_FLD_LIMITS = 313,
+    STC_FG_IC_DOES_SYNC_SENTINEL = 320,
+    STC_FG_IC_SYNC_SENTINEL_TYPE_LIMITS = 321,
+    STC_FG_IC_DOES_FRAME_SELECT = 336,
+    STC_FG_IC_FRAME_TOP_LIMITS = 337,
+    STC_FG_IC_FRAME_LEFT_LIMITS = 338,
+    STC_FG_IC_FRAME_WIDTH_LIMITS = 339,
+    STC_FG_IC_FRAME_HEIGHT_LIMITS = 340,
+    STC_FG_IC_FRAME_HINC_LIMITS = 341,
+    STC_FG_IC_FRAME_VINC_LIMITS = 342,
+    STC_FG_IC_DOES_PIXEL_CLOCK = 352,
+    STC_FG_IC_CLOCK_FREQ_LIMITS = 353,
+    STC_FG_IC_CLOCK_SOURCE_LIMITS = 354,
+    STC_FG_IC_DOES_EVENT_COUNTING = 368,
+    STC_FG_IC_EVENT_TYPE_LIMITS = 369,
+    STC_FG_IC_EVENT_COUNT_LIMITS = 370,
+    STC_FG_IC_DOES_TRIGGER = 384,
+    STC_FG_IC_TRIGGER_TYPE_LIMITS = 385,
+    STC_FG_IC_MULT_TRIGGER_TYPE_LIMITS = 386,
+    STC_FG_IC_MULT_TRIGGER_MODE_LIMITS = 387,
+    STC_FG_IC_SINGLE_FRAME_OPS = 512,
+    STC_FG_IC_MULT_FRAME_OPS = 513,
+    STC_FG_IC_DOES_QUERY_INPUT_FILTER = 514,
+    STC_FG_IC_DOES_QUERY_PROG_A2D = 515,
+    STC_FG_IC_DOES_QUERY_VIDEO_SELECT = 516,
+    STC_FG_IC_DOES_QUERY_SYNC_SENTINEL = 517,
+    STC_FG_IC_DOES_QUERY_FRAME_SELECT = 518,
+    STC_FG_IC_DOES_QUERY_PIXEL_CLOCK = 519,
+    STC_FG_IC_DOES_QUERY_ACTIVE_VIDEO = 520,
+    STC_FG_IC_DOES_DRAW_ACQUIRED_FRAME = 521,
+    STC_FG_IC_STROBE_PULSE_WIDTH_LIST_LIMITS = 528,
+    STC_FG_IC_STROBE_PULSE_WIDTH_LIST = 529,
+    STC_FG_IC_STROBE_TYPE_LIMITS = 530,
+    STC_FG_IC_DOES_DRAW_ACQUIRED_FRAME_EX = 531,
+    STC_FG_IC_DOES_STROBE = 532,
+    STC_FG_IC_DOES_COLOR = 533,
+};
+
+// Input control keys, carried in the input-control blocks.
+enum stSTT_FG_INPUT_CONTROL : uint32_t {
+    STC_FG_CTL_UNKNOWN = 0,
+    STC_FG_CTL_ILUT = 1,
+    STC_FG_CTL_FRAME_TYPE = 2,
+    STC_FG_CTL_INPUT_FILTER = 256,
+    STC_FG_CTL_BLACK_LEVEL = 273,
+    STC_FG_CTL_WHITE_LEVEL = 275,
+    STC_FG_CTL_VIDEO_TYPE = 288,
+    STC_FG_CTL_VARSCAN_FLAGS = 289,
+    STC_FG_CTL_CSYNC_SOURCE = 290,
+    STC_FG_CTL_CSYNC_THRESH = 291,
+    STC_FG_CTL_CLAMP_START = 304,
+    STC_FG_CTL_CLAMP_END = 305,
+    STC_FG_CTL_FIRST_ACTIVE_PIXEL = 306,
+    STC_FG_CTL_ACTIVE_PIXEL_COUNT = 307,
+    STC_FG_CTL_FIRST_ACTIVE_LINE = 308,
+    STC_FG_CTL_ACTIVE_LINE_COUNT = 309,
+    STC_FG_CTL_TOTAL_PIX_PER_LINE = 310,
+    STC_FG_CTL_TOTAL_LINES_PER_FLD = 311,
+    STC_FG_CTL_BACK_PORCH_START = 312,
+    STC_FG_CTL_FRAME_TOP = 336,
+    STC_FG_CTL_FRAME_LEFT = 337,
+    STC_FG_CTL_FRAME_WIDTH = 338,
+    STC_FG_CTL_FRAME_HEIGHT = 339,
+    STC_FG_CTL_HOR_FRAME_INC = 340,
+    STC_FG_CTL_VER_FRAME_INC = 341,
+    STC_FG_CTL_CLOCK_FREQ = 352,
+    STC_FG_CTL_CLOCK_SOURCE = 353,
+    STC_FG_CTL_CLOCK_FLAGS = 354,
+    STC_FG_CTL_SYNC_SENTINEL = 368,
+    STC_FG_CTL_HSYNC_INSERT_POS = 369,
+    STC_FG_CTL_HSYNC_SEARCH_POS = 370,
+    STC_FG_CTL_VSYNC_INSERT_POS = 371,
+    STC_FG_CTL_VSYNC_SEARCH_POS = 372,
+};
+
+// Values of the video-type, composite-sync and sync-sentinel controls.
+constexpr uint32_t STC_FG_VID_COMPOSITE = 1;
+constexpr uint32_t STC_FG_VID_VARSCAN = 2;
+constexpr uint32_t STC_FG_CSYNC_CURRENT_SRC = 1;
+constexpr uint32_t STC_FG_CSYNC_SPECIFIC_SRC = 2;
+constexpr uint32_t STC_FG_CSYNC_EXTERNAL_LINE = 4;
+constexpr uint32_t STC_FG_SYNC_SENTINEL_FIXED = 1;
+constexpr uint32_t STC_FG_SYNC_SENTINEL_VARIABLE = 2;
+
+enum stSTT_FG_CAMCTL_CAP_KEY : uint32_t {
+    STC_FG_CC_UNKNOWN = 0,
+    STC_FG_CC_DIG_OUT_COUNT = 1,
+    STC_FG_CC_PULSE_OPS = 2,
+    STC_FG_CC_PULSE_RANGE = 3,
+    STC_FG_CC_PULSE_RANGE_EXT = 4,
+};
+
+enum stSTT_FG_TRIGGER : uint32_t {
+    STC_FG_TRIGGER_NONE = 1,
+    STC_FG_TRIGGER_EXTERNAL_LINE = 2,
+    STC_FG_TRIGGER_EVENT = 3,
+    STC_FG_TRIGGER_ONE_EVENT_DELAY = 4,
+};
+
+enum stSTT_FG_TRIGGER_MODE : uint32_t {
+    STC_FG_TRIGMODE_TO_START = 1,
+    STC_FG_TRIGMODE_FOR_EACH = 2,
+};
+
+enum stSTT_FG_EVENT : uint32_t {
+    STC_FG_EVENT_FRAME = 1,
+    STC_FG_EVENT_FIELD = 2,
+    STC_FG_EVENT_EXT_HI_TO_LO = 3,
+    STC_FG_EVENT_EXT_LO_TO_HI = 4,
+};
+
+enum stSTT_FG_STROBE : uint32_t {
+    STC_FG_STROBE_NOW = 1,
+    STC_FG_STROBE_FRAME_BASED = 2,
+    STC_FG_STROBE_FIELD_BASED = 4,
+};
+
+enum stSTT_FG_JUSTIFY : uint32_t {
+    STC_FG_JUSTIFY_RIGHT = 0,
+    STC_FG_JUSTIFY_LEFT = 1,
+};
+
+// Operation selectors of the color-board extension messages.
+enum STT_CONTROL_TYPE : uint32_t {
+    STC_QUERY_CONTROL_MIN = 0,
+    STC_QUERY_CONTROL_MAX = 1,
+    STC_QUERY_CONTROL_GRANULARITY = 2,
+    STC_QUERY_CONTROL_NOMINAL = 3,
+    STC_QUERY_CAPABILITY = 4,
+    STC_QUERY_CONFIGURATION = 5,
+    STC_CONFIGURE_CONTROL = 6,
+    STC_READ_CONTROL = 7,
+    STC_WRITE_CONTROL = 8,
+};
+
+// Memory types of STM_ALLOCATE_FRAME and the "any built-in frame" id.
+constexpr uint32_t STC_FG_DEV_MEM_VOLATILE = 1;
+constexpr uint32_t STC_FG_DEV_MEM_NONVOLATILE = 2;
+constexpr uint32_t STC_FG_ANY_FRAME_ID = 0xFFFF;
+
+// Parameter selectors of the sync master and of the KV7400 analog parameters.
+enum SyncMasterParam : uint32_t {
+    SMP_HorizontalFrequency = 1,
+    SMP_VerticalFrequency = 2,
+    SMP_HorizontalPulseWidth = 3,
+    SMP_VerticalPulseWidth = 4,
+    SMP_Phase = 5,
+};
+enum AnalogParam : uint32_t {
+    AP_Gain = 1,
+    AP_Offset = 2,
+    AP_Reference = 3,
+};
+
+// Line-scan acquisition modes of the line acquisition pair.
+constexpr uint32_t STC_LS_ACQUIRE_ASYNC = 1;
+constexpr uint32_t STC_LS_ACQUIRE_SYNC = 2;
+
+} // namespace imaging

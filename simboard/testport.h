@@ -1,0 +1,41 @@
+// Test port of the simulated board driver.
+//
+// Tests in the same process reach these exports with GetProcAddress on the already loaded
+// kvboard.drv (GetModuleHandle(L"kvboard.drv")), so every check still goes through the real
+// OpenDriver/SendDriverMessage path. The product itself never calls them.
+#pragma once
+
+#include <cstdint>
+
+#include <windows.h>
+
+extern "C" {
+
+constexpr size_t kKvTraceBlockBytes = 64;
+
+// One message as the driver received it.
+struct KvTraceRecord {
+    uint32_t Message;
+    uint32_t BlockSize;       // bytes copied into Block (0 when the message carries no input block)
+    uint64_t Param1;          // lParam1 as received
+    uint64_t Param2;          // lParam2 as received
+    uint8_t Block[kKvTraceBlockBytes]; // copy of the input record (lParam1's block, or the
+                                       // descriptor-less input of lParam2) at receive time
+    int64_t Result;           // what DriverProc answered
+    uint32_t DriverStatus;    // the driver's last status after the message
+    uint32_t ThreadId;
+};
+
+// Starts a new trace (clears the old one). The trace keeps the most recent records.
+typedef void(WINAPI* KvTestTraceStartFn)(void);
+// Stops recording; the records stay readable.
+typedef void(WINAPI* KvTestTraceStopFn)(void);
+typedef uint32_t(WINAPI* KvTestTraceCountFn)(void);
+// Copies record `index` (0 = oldest kept); FALSE when there is no such record.
+typedef BOOL(WINAPI* KvTestTraceGetFn)(uint32_t index, KvTraceRecord* record);
+// The next `count` messages with code `message` fail: DriverProc answers `result` (0 when
+// unsure) and leaves `driverStatus` as the last status. Several scripts may be pending.
+typedef void(WINAPI* KvTestFailNextFn)(uint32_t message, uint32_t count, uint32_t driverStatus,
+                                       int64_t result);
+typedef void(WINAPI* KvTestClearFailuresFn)(void);
+}
