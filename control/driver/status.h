@@ -9,11 +9,11 @@
 
 namespace imaging {
 
-// Message id of a status: its low 16 bits OR its low 16 bits shifted right by 12 with sign
-// extension (severity in bits 14-12, code in bits 11-0 for an API status).
+// Message id of a status: its low 16 bits OR the low 16 bits of the status shifted right by
+// 12 with sign extension (severity in bits 14-12, code in bits 11-0 for an API status).
 constexpr uint16_t MessageId(STT_APISTATUS status) {
-    const int16_t low = static_cast<int16_t>(status & 0xFFFF);
-    return static_cast<uint16_t>((status & 0xFFFF) | static_cast<uint16_t>(low >> 12));
+    const uint32_t shifted = static_cast<uint32_t>(static_cast<int32_t>(status) >> 12);
+    return static_cast<uint16_t>((status | shifted) & 0xFFFF);
 }
 
 // The COM error result raised for a failing status: 0x80040000 + message id.
