@@ -1,0 +1,48 @@
+// The four entry points through which the platform loads, asks and registers the library.
+#include "class_objects.h"
+#include "corvid.h"
+#include "module.h"
+#include "registration.h"
+
+#include <windows.h>
+
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
+    switch (reason) {
+    case DLL_PROCESS_ATTACH:
+        com::SetModuleHandle(instance);
+        // TODO(lead): call imaging::SetMessageModule(instance) once the driver layer defines it.
+        DisableThreadLibraryCalls(instance);
+        break;
+    case DLL_PROCESS_DETACH:
+        // On FreeLibrary (not at process exit) the window class must go with the code.
+        if (!reserved) core::UnregisterWindowClass();
+        break;
+    default: break;
+    }
+    return TRUE;
+}
+
+STDAPI DllCanUnloadNow() {
+    return com::ModuleLockCount() == 0 ? S_OK : S_FALSE;
+}
+
+STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** out) {
+    return server::GetClassFactory(clsid, iid, out);
+}
+
+STDAPI DllRegisterServer() {
+    const std::wstring path = com::ModulePath();
+    for (const server::ClassObject& entry : server::ClassObjects()) {
+        const HRESULT hr = server::RegisterEntries(entry.registration, path);
+        if (FAILED(hr)) return hr;
+    }
+    return server::RegisterTypeLibrary(path);
+}
+
+STDAPI DllUnregisterServer() {
+    const std::wstring path = com::ModulePath();
+    for (const server::ClassObject& entry : server::ClassObjects())
+        server::UnregisterEntries(entry.registration);
+    server::UnregisterTypeLibrary(path);
+    return S_OK;
+}
