@@ -8,11 +8,11 @@
 namespace imaging {
 
 enum class MessageFamily {
-    Standard, // 0x5000-0x6FFF and the line-scan extension: the last status unchanged
-    LineScan, // same mapping as Standard
-    Camera,   // digital-camera extension: negative unchanged, else device-dependent map
-    Lib7400,  // KV7400 board library: as Camera
-    Color,    // color extension: negative unchanged, else STC_STS_UNKNOWNSTATUS
+    Standard,    // 0x5000-0x6FFF and the line-scan extension: the last status unchanged
+    LineScan,    // same mapping as Standard
+    Camera,      // digital-camera extension: negative unchanged, else device-dependent map
+    Lib7400,     // KV7400 board library: as Camera
+    Color,       // color extension: negative unchanged, else STC_STS_UNKNOWNSTATUS
 };
 
 // The status a failed message of the family reports, from the driver's last status.

@@ -60,9 +60,9 @@ using SurfaceHandle = uint32_t; // issued by the driver
 #else
 #define IMAGING_LAYOUT(w32, w64) (w32)
 #endif
-#define IMAGING_RECORD_SIZE(type, w32, w64)                                                        \
+#define IMAGING_RECORD_SIZE(type, w32, w64)                                                    \
     static_assert(sizeof(type) == IMAGING_LAYOUT(w32, w64), #type " size")
-#define IMAGING_FIELD_AT(type, field, w32, w64)                                                    \
+#define IMAGING_FIELD_AT(type, field, w32, w64)                                                \
     static_assert(offsetof(type, field) == IMAGING_LAYOUT(w32, w64), #type "::" #field)
 
 // ---- Answer descriptor -------------------------------------------------------------------
@@ -275,8 +275,8 @@ IMAGING_RECORD_SIZE(OverlayBlock, 8, 8);
 
 // Answer of STM_IS_ASYNC_ACQUIRE_DONE.
 struct AsyncDoneAnswer {
-    uint32_t Done;      // 1 when done
-    uint32_t JobStatus; // driver form
+    uint32_t Done;         // 1 when done
+    uint32_t JobStatus;    // driver form
     uint32_t BytesToHost;
 };
 IMAGING_RECORD_SIZE(AsyncDoneAnswer, 12, 12);
