@@ -9,6 +9,7 @@
 // (modulo 65536). STM_GET_LAST_STATUS is GetDriverLastStatus (status.h).
 #pragma once
 
+#include "records.h"
 #include "status.h"
 
 namespace imaging {
