@@ -51,6 +51,7 @@ constexpr char kLongBoard[] = "TSTLONGBOARDNAME_ABCDEFGHIJKL"; // 29 characters
 class TestDriverModule {
 public:
     TestDriverModule() : holder_("TSTHOLDER"), module_(GetModuleHandleW(kTestDriverFile)) {
+        HoldSimulatedBoard();
         if (!module_ || !holder_.ok()) return;
         lastOpen_ = Get<KvTestDrvLastOpenFn>("KvTestDrvLastOpen");
         openCount_ = Get<KvTestDrvOpenCountFn>("KvTestDrvOpenCount");
@@ -58,6 +59,7 @@ public:
     }
     ~TestDriverModule() {
         if (setHook_) setHook_(nullptr);
+        if (boardHolder_) CloseImagingDevice(boardHolder_);
     }
     bool ok() const { return lastOpen_ && openCount_ && setHook_; }
     DeviceOpenBlock LastOpen() const {
@@ -70,10 +72,23 @@ public:
     void SetOpenHook(KvTestDrvOpenHook hook) const { setHook_(hook); }
 
 private:
+    // The same for kvboard.drv, which every open tries first and which refuses these boards.
+    void HoldSimulatedBoard() {
+        std::string board;
+        ScanImagingDrivers(
+            [](const char* name, const char* driver, void* context) {
+                auto* found = static_cast<std::string*>(context);
+                if (found->empty() && _stricmp(driver, "kvboard") == 0) *found = name;
+            },
+            &board);
+        if (!board.empty()) OpenImagingDevice(board.c_str(), &boardHolder_);
+    }
+
     template <typename Fn> Fn Get(const char* name) {
         return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module_, name)));
     }
     TestDriver holder_;
+    HDRVR boardHolder_ = nullptr;
     HMODULE module_;
     KvTestDrvLastOpenFn lastOpen_ = nullptr;
     KvTestDrvOpenCountFn openCount_ = nullptr;
