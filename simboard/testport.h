@@ -16,13 +16,13 @@ constexpr size_t kKvTraceBlockBytes = 64;
 // One message as the driver received it.
 struct KvTraceRecord {
     uint32_t Message;
-    uint32_t BlockSize;       // bytes copied into Block (0 when the message carries no input block)
-    uint64_t Param1;          // lParam1 as received
-    uint64_t Param2;          // lParam2 as received
+    uint32_t BlockSize; // bytes copied into Block (0 when the message carries no input block)
+    uint64_t Param1;    // lParam1 as received
+    uint64_t Param2;    // lParam2 as received
     uint8_t Block[kKvTraceBlockBytes]; // copy of the input record (lParam1's block, or the
                                        // descriptor-less input of lParam2) at receive time
-    int64_t Result;           // what DriverProc answered
-    uint32_t DriverStatus;    // the driver's last status after the message
+    int64_t Result;                    // what DriverProc answered
+    uint32_t DriverStatus;             // the driver's last status after the message
     uint32_t ThreadId;
 };
 
@@ -38,4 +38,13 @@ typedef BOOL(WINAPI* KvTestTraceGetFn)(uint32_t index, KvTraceRecord* record);
 typedef void(WINAPI* KvTestFailNextFn)(uint32_t message, uint32_t count, uint32_t driverStatus,
                                        int64_t result);
 typedef void(WINAPI* KvTestClearFailuresFn)(void);
+
+#if defined(KVBOARD_DRIVER) // the driver's own definitions (testport.cpp)
+void WINAPI KvTestTraceStart(void);
+void WINAPI KvTestTraceStop(void);
+uint32_t WINAPI KvTestTraceCount(void);
+BOOL WINAPI KvTestTraceGet(uint32_t index, KvTraceRecord* record);
+void WINAPI KvTestFailNext(uint32_t message, uint32_t count, uint32_t driverStatus, int64_t result);
+void WINAPI KvTestClearFailures(void);
+#endif
 }

@@ -1,0 +1,104 @@
+// Test port: a trace of every message DriverProc receives and scripted failures. Tests call
+// these exports on the loaded driver; the product never does.
+#include <atomic>
+#include <deque>
+#include <mutex>
+#include <vector>
+
+#include "trace.h"
+
+namespace kvboard {
+
+namespace {
+
+constexpr size_t kTraceCapacity = 4096; // the most recent records are kept
+
+struct Script {
+    UINT message;
+    uint32_t remaining;
+    uint32_t driverStatus;
+    int64_t result;
+};
+
+struct Port {
+    std::atomic<bool> tracing{false};
+    std::mutex mutex;
+    std::deque<KvTraceRecord> records;
+    std::vector<Script> scripts;
+};
+
+Port& ThePort() {
+    static Port* port = new Port; // reachable from DriverProc until the process ends
+    return *port;
+}
+
+} // namespace
+
+bool TraceOn() {
+    return ThePort().tracing.load(std::memory_order_relaxed);
+}
+
+void TraceAppend(const KvTraceRecord& record) {
+    Port& p = ThePort();
+    std::lock_guard lock(p.mutex);
+    if (!p.tracing) return;
+    if (p.records.size() == kTraceCapacity) p.records.pop_front();
+    p.records.push_back(record);
+}
+
+std::optional<Result> TakeScriptedFailure(UINT message) {
+    Port& p = ThePort();
+    std::lock_guard lock(p.mutex);
+    for (auto it = p.scripts.begin(); it != p.scripts.end(); ++it) {
+        if (it->message != message) continue;
+        const Result result{static_cast<LRESULT>(it->result), it->driverStatus};
+        if (--it->remaining == 0) p.scripts.erase(it);
+        return result;
+    }
+    return std::nullopt;
+}
+
+} // namespace kvboard
+
+extern "C" {
+
+void WINAPI KvTestTraceStart(void) {
+    kvboard::Port& p = kvboard::ThePort();
+    std::lock_guard lock(p.mutex);
+    p.records.clear();
+    p.tracing = true;
+}
+
+void WINAPI KvTestTraceStop(void) {
+    kvboard::ThePort().tracing = false;
+}
+
+uint32_t WINAPI KvTestTraceCount(void) {
+    kvboard::Port& p = kvboard::ThePort();
+    std::lock_guard lock(p.mutex);
+    return static_cast<uint32_t>(p.records.size());
+}
+
+BOOL WINAPI KvTestTraceGet(uint32_t index, KvTraceRecord* record) {
+    kvboard::Port& p = kvboard::ThePort();
+    std::lock_guard lock(p.mutex);
+    if (record == nullptr || index >= p.records.size()) return FALSE;
+    *record = p.records[index];
+    return TRUE;
+}
+
+void WINAPI KvTestFailNext(uint32_t message, uint32_t count, uint32_t driverStatus,
+                           int64_t result) {
+    if (count == 0) return;
+    kvboard::Port& p = kvboard::ThePort();
+    std::lock_guard lock(p.mutex);
+    p.scripts.push_back({message, count, driverStatus, result});
+}
+
+void WINAPI KvTestClearFailures(void) {
+    kvboard::Port& p = kvboard::ThePort();
+    std::lock_guard lock(p.mutex);
+    p.scripts.clear();
+}
+
+} // extern "C"

@@ -1,0 +1,26 @@
+// The units of the driver and their message handler tables.
+//
+// A unit is one source file for one feature group (device, input, frames, ...). It defines
+// its handlers as a table of MessageHandler entries (family, code, handler, locking) and
+// exposes the table through one function declared here; the dispatcher (driverproc.cpp)
+// joins the tables of kUnits once, at the first message. To add a unit: write
+// simboard/<unit>.cpp with its table, declare its function here and add it to kUnits (the
+// CMake target picks up every .cpp of the folder).
+#pragma once
+
+#include <span>
+
+#include "message.h"
+
+namespace kvboard {
+
+std::span<const MessageHandler> DeviceHandlers(); // device caps, status, time-out, outputs
+std::span<const MessageHandler> InputHandlers();  // input caps, source, controls, LUTs, triggers
+
+using UnitTable = std::span<const MessageHandler> (*)();
+inline constexpr UnitTable kUnits[] = {
+    DeviceHandlers,
+    InputHandlers,
+};
+
+} // namespace kvboard
