@@ -1,0 +1,148 @@
+#include "bitmap_file.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace core {
+namespace {
+
+constexpr uint32_t kFileHeaderBytes = 14;
+constexpr uint32_t kInfoHeaderBytes = 40;
+constexpr uint32_t kPaletteEntries = 256;
+constexpr uint32_t kBitFields = 3; // BI_BITFIELDS
+
+class Writer {
+public:
+    explicit Writer(std::vector<uint8_t>& out) : out_(out) {}
+    void U16(uint32_t value) {
+        out_.push_back(static_cast<uint8_t>(value));
+        out_.push_back(static_cast<uint8_t>(value >> 8));
+    }
+    void U32(uint32_t value) {
+        U16(value & 0xFFFF);
+        U16(value >> 16);
+    }
+
+private:
+    std::vector<uint8_t>& out_;
+};
+
+size_t PaddedRow(size_t rowBytes) {
+    return (rowBytes + 3) / 4 * 4;
+}
+
+} // namespace
+
+std::optional<BitmapFormat> BitmapFormatOf(StorageMode mode) {
+    switch (mode) {
+    case StorageMode::Default:
+    case StorageMode::Mono: return BitmapFormat::Grey8;
+    case StorageMode::Rgb16: return BitmapFormat::Rgb16;
+    case StorageMode::Rgb24: return BitmapFormat::Rgb24;
+    case StorageMode::Rgb:
+    case StorageMode::Rgb32: return BitmapFormat::Rgb32;
+    default: return std::nullopt;
+    }
+}
+
+StorageMode StorageModeForBytesPerPixel(uint32_t bytesPerPixel) {
+    switch (bytesPerPixel) {
+    case 1: return StorageMode::Mono;
+    case 2: return StorageMode::Rgb16;
+    case 3: return StorageMode::Rgb24;
+    case 4: return StorageMode::Rgb;
+    default: return StorageMode::Default;
+    }
+}
+
+uint32_t BytesPerPixelOf(BitmapFormat format) {
+    switch (format) {
+    case BitmapFormat::Grey8: return 1;
+    case BitmapFormat::Rgb16: return 2;
+    case BitmapFormat::Rgb24: return 3;
+    case BitmapFormat::Rgb32: return 4;
+    }
+    return 1;
+}
+
+uint32_t PixelOffsetOf(BitmapFormat format) {
+    switch (format) {
+    case BitmapFormat::Grey8: return kFileHeaderBytes + kInfoHeaderBytes + 4 * kPaletteEntries;
+    case BitmapFormat::Rgb16: return kFileHeaderBytes + kInfoHeaderBytes + 12;
+    default: return kFileHeaderBytes + kInfoHeaderBytes;
+    }
+}
+
+std::vector<uint8_t> EncodeBitmapFile(BitmapFormat format, const BitmapImage& image,
+                                      const BitMasks& masks) {
+    const uint32_t bytesPerPixel = BytesPerPixelOf(format);
+    const size_t rowBytes = size_t{image.width} * bytesPerPixel;
+    const size_t stride = PaddedRow(rowBytes);
+    const uint64_t imageSize = uint64_t{stride} * image.height;
+    const uint32_t offset = PixelOffsetOf(format);
+    if (image.rows.size() < rowBytes * image.height || imageSize + offset > 0xFFFFFFFFu) return {};
+
+    std::vector<uint8_t> file;
+    file.reserve(offset + imageSize);
+    Writer out(file);
+    // File header.
+    file.push_back('B');
+    file.push_back('M');
+    out.U32(static_cast<uint32_t>(imageSize + offset));
+    out.U16(0);
+    out.U16(0);
+    out.U32(offset);
+    // Info header.
+    out.U32(kInfoHeaderBytes);
+    out.U32(image.width);
+    out.U32(image.height); // positive: bottom-up rows
+    out.U16(1);
+    out.U16(bytesPerPixel * 8);
+    out.U32(format == BitmapFormat::Rgb16 ? kBitFields : 0);
+    out.U32(static_cast<uint32_t>(imageSize));
+    out.U32(0); // pixels per meter
+    out.U32(0);
+    switch (format) {
+    case BitmapFormat::Grey8:
+        out.U32(kPaletteEntries);
+        out.U32(kPaletteEntries);
+        for (uint32_t i = 0; i < kPaletteEntries; ++i)
+            out.U32(i << 16 | i << 8 | i); // blue, green, red, 0
+        break;
+    case BitmapFormat::Rgb16:
+        out.U32(3);
+        out.U32(0);
+        out.U32(masks.red);
+        out.U32(masks.green);
+        out.U32(masks.blue);
+        break;
+    default:
+        out.U32(0);
+        out.U32(0);
+        break;
+    }
+    for (uint32_t row = 0; row < image.height; ++row) {
+        const auto pixels = image.rows.subspan(row * rowBytes, rowBytes);
+        file.insert(file.end(), pixels.begin(), pixels.end());
+        file.resize(file.size() + stride - rowBytes, 0);
+    }
+    return file;
+}
+
+uint32_t SavedImageExtent(uint32_t frameExtent, uint32_t scalePercent) {
+    return static_cast<uint32_t>(uint64_t{scalePercent} * frameExtent / 400 * 4);
+}
+
+std::vector<uint8_t> FlipRows(std::span<const uint8_t> frame, size_t sourceStride, size_t rowBytes,
+                              size_t rows) {
+    std::vector<uint8_t> flipped(rowBytes * rows, 0);
+    for (size_t row = 0; row < rows; ++row) {
+        const size_t start = row * sourceStride;
+        if (start >= frame.size()) break;
+        const size_t take = std::min(rowBytes, frame.size() - start);
+        std::memcpy(flipped.data() + (rows - 1 - row) * rowBytes, frame.data() + start, take);
+    }
+    return flipped;
+}
+
+} // namespace core
