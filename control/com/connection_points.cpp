@@ -161,8 +161,12 @@ void ConnectionPoint::DisconnectAll() {
 }
 
 void RaiseEvent(const ConnectionPoint& point, DISPID id, std::span<VARIANT> args) {
+    RaiseEvent(point.Sinks(), id, args);
+}
+
+void RaiseEvent(std::span<const ComPtr<IUnknown>> sinks, DISPID id, std::span<VARIANT> args) {
     std::vector<VARIANT> reversed(args.rbegin(), args.rend());
-    for (const ComPtr<IUnknown>& sink : point.Sinks()) {
+    for (const ComPtr<IUnknown>& sink : sinks) {
         // The sink was obtained for a dispatch interface: its vtable is IDispatch's.
         auto* events = static_cast<IDispatch*>(static_cast<void*>(sink.Get()));
         DISPPARAMS params{reversed.empty() ? nullptr : reversed.data(), nullptr,

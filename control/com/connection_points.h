@@ -64,6 +64,9 @@ private:
 // dispatch interface. args in declaration order; they stay owned by the caller. Failures of
 // single sinks are ignored: one broken host must not stop the others.
 void RaiseEvent(const ConnectionPoint& point, DISPID id, std::span<VARIANT> args = {});
+// The same for sinks taken from a point earlier (ConnectionPoint::Sinks), for a caller that
+// must not touch the point while it calls them.
+void RaiseEvent(std::span<const ComPtr<IUnknown>> sinks, DISPID id, std::span<VARIANT> args = {});
 
 // IPropertyNotifySink::OnChanged(id) to every sink of the point.
 void NotifyChanged(const ConnectionPoint& point, DISPID id);

@@ -347,7 +347,7 @@ LRESULT CALLBACK CCorvid::WindowProc(HWND window, UINT message, WPARAM wparam, L
             com::PaintDc paint(window);
             RECT client{};
             GetClientRect(window, &client);
-            control->Paint(paint.Get(), client);
+            control->Repaint(paint.Get(), client);
             return 0;
         }
         break;
@@ -446,7 +446,7 @@ STDMETHODIMP CCorvid::Draw(DWORD aspect, LONG, void*, DVTARGETDEVICE*, HDC, HDC 
     if (aspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
     if (!drawDc || !bounds) return E_INVALIDARG;
     const RECT area{bounds->left, bounds->top, bounds->right, bounds->bottom};
-    Paint(drawDc, area);
+    Repaint(drawDc, area);
     return S_OK;
 }
 

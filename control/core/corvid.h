@@ -9,7 +9,9 @@
 
 #include "com_object.h"
 #include "connection_points.h"
+#include "acquisition.h"
 #include "control_state.h"
+#include "frame_table.h"
 #include "raii.h"
 
 #include "corvid_unimplemented.h"
@@ -42,8 +44,8 @@ static_assert(kMiscStatus == 131473);
 inline constexpr DISPID kDispidHostname = 100;
 
 // Declares the get and put accessors of a property of the dispatch interface.
-#define CORVID_PROPERTY(Name, Type)                                                            \
-    STDMETHODIMP get_##Name(Type* value) override;                                             \
+#define CORVID_PROPERTY(Name, Type)                                                                \
+    STDMETHODIMP get_##Name(Type* value) override;                                                 \
     STDMETHODIMP put_##Name(Type value) override;
 
 struct InputControl; // one property of the plain input-control family (video_input.cpp)
@@ -122,6 +124,47 @@ public:
     CORVID_PROPERTY(Offset, long)
     CORVID_PROPERTY(Reference, long)
     CORVID_PROPERTY(Gain, GainEnum)
+
+    // ICorvid, ICorvid2: frames (frames.cpp)
+    STDMETHODIMP AllocateFrame(long left, long top, long width, long height, long horizontalScale,
+                               long verticalScale, FrameTypeEnum type, StorageModeEnum storageMode,
+                               long* frameIndex) override;
+    STDMETHODIMP DestroyFrame(long frameIndex) override;
+    STDMETHODIMP get_ActiveFrame(long* id) override;
+    STDMETHODIMP put_ActiveFrame(long id) override;
+    STDMETHODIMP get_FrameCount(long* count) override;
+    STDMETHODIMP get_FrameLeft(long* pixel) override;
+    STDMETHODIMP get_FrameTop(long* pixel) override;
+    STDMETHODIMP get_FrameWidth(long* pixels) override;
+    STDMETHODIMP get_FrameHeight(long* pixels) override;
+    STDMETHODIMP get_FrameBytesPerPixel(long* bytes) override;
+    STDMETHODIMP get_FrameBaseAddress(long* address) override;
+    STDMETHODIMP get_FrameType(FrameTypeEnum* type) override;
+    STDMETHODIMP get_FrameStorageMode(StorageModeEnum* mode) override;
+    CORVID_PROPERTY(FrameHorizontalScale, long)
+    CORVID_PROPERTY(FrameVerticalScale, long)
+    STDMETHODIMP CopyFrameRect(long srcFrame, long srcLeft, long srcTop, long srcWidth,
+                               long srcHeight, long destId, long destLeft, long destTop) override;
+    STDMETHODIMP ReadFrame(long srcFrame, long left, long top, long width, long height,
+                           VARIANT data) override;
+    STDMETHODIMP WriteFrame(long destFrame, long left, long top, long width, long height,
+                            VARIANT data) override;
+    STDMETHODIMP ReadFrameEx(long srcFrame, long left, long top, long width, long height,
+                             VARIANT* data) override;
+
+    // ICorvid: acquisition (acquisition.cpp)
+    STDMETHODIMP AcquireFrames(long frameCount, VARIANT frameIds, VARIANT_BOOL async) override;
+    STDMETHODIMP StopAsyncAcquireFrames(STT_APISTATUS* jobStatus) override;
+    STDMETHODIMP IsAsyncAcquireFramesDone(STT_APISTATUS* jobStatus, long* bytesWrittenToHost,
+                                          VARIANT_BOOL* done) override;
+
+    // ICorvid, ICorvid2: drawing, bitmap files, color planes (drawing.cpp)
+    STDMETHODIMP DrawAcquiredFrame(long windowHandle, long frameIndex) override;
+    STDMETHODIMP SaveAcquiredFrame(long frameIndex, BSTR filename) override;
+    STDMETHODIMP ExtractRGBPlanes(long frameId, VARIANT red, VARIANT green, VARIANT blue) override;
+    STDMETHODIMP ExtractRGBPlanesEx(long frameId, VARIANT* red, VARIANT* green,
+                                    VARIANT* blue) override;
+    STDMETHODIMP DrawRGBPlane(long windowHandle, VARIANT plane) override;
 
     // The host of the device object (remote.cpp); DISPID 100, reached through the property
     // lists of persistence, not through the dispatch interfaces.
@@ -291,6 +334,35 @@ private:
     void ResetFrameSelection();
     void StopPassthruForDestroy();
 
+    // Frames (frames.cpp). The four programming steps take an optional record that receives
+    // what the device was given; SelectActiveFrame programs the device for a frame or, with
+    // -1, for the default frame settings.
+    HRESULT SetRectangle(FrameRecord* record, long left, long top, long width, long height);
+    HRESULT SetScaling(FrameRecord* record, long horizontal, long vertical);
+    HRESULT SetFrameType(FrameRecord* record, long type);
+    HRESULT SetStorageMode(FrameRecord* record, long mode);
+    HRESULT ProgramFrameSelection(FrameRecord* record, long left, long top, long width, long height,
+                                  long horizontalScale, long verticalScale, long type,
+                                  long storageMode);
+    void ReleaseFrame(const FrameRecord& record);
+    void DestroyLocalFrame(int32_t index);
+    void SelectActiveFrame(int32_t index);
+    HRESULT TransferFrameRect(bool write, long frame, long left, long top, long width, long height,
+                              const VARIANT& data);
+    template <class Value, class Member>
+    HRESULT GetFrameProperty(DWORD helpContext, Member member, Value* value,
+                             int32_t FrameRecord::*field, int32_t FrameDefaults::*fallback);
+    // True on a color board that offers the STT_QUERY_COLOR_INTERFACE interface.
+    bool HasColorInterface(uint32_t interfaceCode) const;
+    // DISP_E_EXCEPTION with the description (success while a load or save runs).
+    HRESULT ReportDescription(const wchar_t* description);
+    // Acquisition (acquisition.cpp): the workers stop watching the device.
+    void EndAcquisitionSession();
+    // Drawing (drawing.cpp).
+    void Repaint(HDC dc, const RECT& bounds);
+    void PaintWithHostPainter(HDC dc, const RECT& bounds);
+    std::optional<int32_t> PlaneSourceFrame(long frameId);
+
     // Video input (video_input.cpp). ReadInput and WriteInput address one input control of
     // the effective source and store the status; false when it failed.
     bool ReadInput(uint32_t control, uint32_t* value);
@@ -347,6 +419,13 @@ private:
     com::ConnectionPoint events_{this, DIID_ICorvidEvents};
     com::ConnectionPoint propertyNotify_{this, IID_IPropertyNotifySink};
     com::ConnectionPoint* const points_[2] = {&events_, &propertyNotify_};
+
+    // Frames, acquisition and drawing. Declared after the connection points: the workers'
+    // link to the event sinks goes before the sinks do.
+    FrameTable frames_;
+    long lastDrawnFrame_ = FrameTable::kNone;
+    com::CriticalSection painterLock_; // the grey painter's device bitmaps
+    Acquisition acquisition_;
 };
 
 #undef CORVID_PROPERTY

@@ -245,10 +245,8 @@ HRESULT CCorvid::CloseLocalDevice() {
     return S_OK;
 }
 
-// The frame table, the surface table and passthru hook in here when they exist.
-void CCorvid::DestroyAllFrames() {}
+// The surface table and passthru hook in here when they exist (the frame table in frames.cpp).
 void CCorvid::DestroyAllSurfaces() {}
-void CCorvid::ResetFrameSelection() {}
 void CCorvid::StopPassthruForDestroy() {}
 
 // ---- Device properties ----
