@@ -14,13 +14,15 @@
 
 namespace kvboard {
 
-std::span<const MessageHandler> DeviceHandlers(); // device caps, status, time-out, outputs
-std::span<const MessageHandler> InputHandlers();  // input caps, source, controls, LUTs, triggers
+std::span<const MessageHandler> DeviceHandlers();  // device caps, status, time-out, outputs
+std::span<const MessageHandler> InputHandlers();   // input caps, source, controls, LUTs, triggers
+std::span<const MessageHandler> FrameHandlers();   // frames: allocate, map, info, rectangles
+std::span<const MessageHandler> AcquireHandlers(); // acquisition: synchronous, asynchronous jobs
+std::span<const MessageHandler> DrawHandlers();    // drawing a frame into a window
 
 using UnitTable = std::span<const MessageHandler> (*)();
 inline constexpr UnitTable kUnits[] = {
-    DeviceHandlers,
-    InputHandlers,
+    DeviceHandlers, InputHandlers, FrameHandlers, AcquireHandlers, DrawHandlers,
 };
 
 } // namespace kvboard
