@@ -5,6 +5,8 @@
 #include <mutex>
 #include <vector>
 
+#include "digital_lines.h"
+#include "linescan_workers.h"
 #include "trace.h"
 
 namespace kvboard {
@@ -99,6 +101,18 @@ void WINAPI KvTestClearFailures(void) {
     kvboard::Port& p = kvboard::ThePort();
     std::lock_guard lock(p.mutex);
     p.scripts.clear();
+}
+
+void WINAPI KvTestSetDigitalInputs(const char* board, uint32_t pattern) {
+    if (board != nullptr) kvboard::SetExternalInputs(board, pattern);
+}
+
+void WINAPI KvTestClearDigitalInputs(const char* board) {
+    kvboard::SetExternalInputs(board, std::nullopt);
+}
+
+uint32_t WINAPI KvTestLineScanWorkers(void) {
+    return kvboard::LineScanWorkers();
 }
 
 } // extern "C"

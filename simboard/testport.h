@@ -38,6 +38,14 @@ typedef BOOL(WINAPI* KvTestTraceGetFn)(uint32_t index, KvTraceRecord* record);
 typedef void(WINAPI* KvTestFailNextFn)(uint32_t message, uint32_t count, uint32_t driverStatus,
                                        int64_t result);
 typedef void(WINAPI* KvTestClearFailuresFn)(void);
+// Puts `pattern` on the digital input lines of the board named `board` (its registry name,
+// any case), open or not, until cleared: the extension messages that read the lines then
+// see it on the input lines. Without it, a loopback connects the k-th output line to the
+// k-th input line. Clearing with a null name clears every board.
+typedef void(WINAPI* KvTestSetDigitalInputsFn)(const char* board, uint32_t pattern);
+typedef void(WINAPI* KvTestClearDigitalInputsFn)(const char* board);
+// Number of the driver's line-scan worker threads (line acquisition, line passthru) alive.
+typedef uint32_t(WINAPI* KvTestLineScanWorkersFn)(void);
 
 #if defined(KVBOARD_DRIVER) // the driver's own definitions (testport.cpp)
 void WINAPI KvTestTraceStart(void);
@@ -46,5 +54,8 @@ uint32_t WINAPI KvTestTraceCount(void);
 BOOL WINAPI KvTestTraceGet(uint32_t index, KvTraceRecord* record);
 void WINAPI KvTestFailNext(uint32_t message, uint32_t count, uint32_t driverStatus, int64_t result);
 void WINAPI KvTestClearFailures(void);
+void WINAPI KvTestSetDigitalInputs(const char* board, uint32_t pattern);
+void WINAPI KvTestClearDigitalInputs(const char* board);
+uint32_t WINAPI KvTestLineScanWorkers(void);
 #endif
 }
