@@ -40,7 +40,7 @@ constexpr uint32_t kLineScanOutputs = 0x0F;  // as the messages carry them
 
 std::atomic<uint32_t> gWorkers{0};
 
-// Counts a worker thread for the test port for as long as its function runs.
+// Counts a worker thread for the test port, from before it starts until its function ends.
 struct CountedWorker {
     CountedWorker() { ++gWorkers; }
     ~CountedWorker() { --gWorkers; }
@@ -120,10 +120,11 @@ public:
         ResetEvent(stop_.get());
         finished_ = false;
         owner = ownerId;
-        thread_ = std::thread([this, fn = std::move(fn)]() mutable {
-            const CountedWorker counted;
+        auto counted = std::make_shared<CountedWorker>();
+        thread_ = std::thread([this, fn = std::move(fn), counted = std::move(counted)]() mutable {
             fn();
             finished_ = true;
+            counted.reset();
         });
     }
     void Signal() { SetEvent(stop_.get()); }

@@ -173,7 +173,7 @@ constexpr uint32_t kAllColorInterfaces =
 
 constexpr ColorSpec kKv7300Color{
     .interfaces = kAllColorInterfaces,
-    .storageModes = 0x0F, // every mode but YUYV 4:2:2 (8)
+    .storageModes = 0x07, // every mode but YUYV 4:2:2 (8)
     .defaultMode = 6,     // RGB 24
     .signalTypes =
         SignalBit(SignalType::Mono) | SignalBit(SignalType::YC) | SignalBit(SignalType::Composite),
@@ -184,7 +184,7 @@ constexpr ColorSpec kKv7300Color{
 
 constexpr ColorSpec kKv7500Color{
     .interfaces = kAllColorInterfaces & ~InterfaceBit(ColorInterface::HardwareScaling),
-    .storageModes = 0x0E, // neither mono (1) nor YUYV 4:2:2 (8)
+    .storageModes = 0x06, // neither mono (1) nor YUYV 4:2:2 (8)
     .defaultMode = 7,     // RGB 32
     .signalTypes =
         SignalBit(SignalType::YC) | SignalBit(SignalType::Composite) | SignalBit(SignalType::Rgb),
