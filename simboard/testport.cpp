@@ -7,6 +7,8 @@
 
 #include "acquire.h"
 #include "picture.h"
+#include "digital_lines.h"
+#include "linescan_workers.h"
 #include "trace.h"
 
 namespace kvboard {
@@ -124,6 +126,18 @@ uint32_t WINAPI KvTestImageNumber(const char* boardName) {
     const auto board = kvboard::OpenBoard(boardName);
     return board ? static_cast<uint32_t>(kvboard::BoardPicture(*board).imageNumber.load())
                  : kvboard::kNotOpen;
+}
+
+void WINAPI KvTestSetDigitalInputs(const char* board, uint32_t pattern) {
+    if (board != nullptr) kvboard::SetExternalInputs(board, pattern);
+}
+
+void WINAPI KvTestClearDigitalInputs(const char* board) {
+    kvboard::SetExternalInputs(board, std::nullopt);
+}
+
+uint32_t WINAPI KvTestLineScanWorkers(void) {
+    return kvboard::LineScanWorkers();
 }
 
 } // extern "C"

@@ -47,6 +47,14 @@ typedef uint32_t(WINAPI* KvTestFireTriggerFn)(const char* boardName);
 typedef uint32_t(WINAPI* KvTestTriggerWaitersFn)(const char* boardName);
 // The number of the last image the board delivered (0: none yet; 0xFFFFFFFF: not open).
 typedef uint32_t(WINAPI* KvTestImageNumberFn)(const char* boardName);
+// Puts `pattern` on the digital input lines of the board named `board` (its registry name,
+// any case), open or not, until cleared: the extension messages that read the lines then
+// see it on the input lines. Without it, a loopback connects the k-th output line to the
+// k-th input line. Clearing with a null name clears every board.
+typedef void(WINAPI* KvTestSetDigitalInputsFn)(const char* board, uint32_t pattern);
+typedef void(WINAPI* KvTestClearDigitalInputsFn)(const char* board);
+// Number of the driver's line-scan worker threads (line acquisition, line passthru) alive.
+typedef uint32_t(WINAPI* KvTestLineScanWorkersFn)(void);
 
 #if defined(KVBOARD_DRIVER) // the driver's own definitions (testport.cpp)
 void WINAPI KvTestTraceStart(void);
@@ -58,5 +66,8 @@ void WINAPI KvTestClearFailures(void);
 uint32_t WINAPI KvTestFireTrigger(const char* boardName);
 uint32_t WINAPI KvTestTriggerWaiters(const char* boardName);
 uint32_t WINAPI KvTestImageNumber(const char* boardName);
+void WINAPI KvTestSetDigitalInputs(const char* board, uint32_t pattern);
+void WINAPI KvTestClearDigitalInputs(const char* board);
+uint32_t WINAPI KvTestLineScanWorkers(void);
 #endif
 }
