@@ -349,15 +349,24 @@ TEST_F(VideoInputTest, LookupTablesRoundTripThroughLongArrays) {
     std::vector<KvTraceRecord> trace = Traced([&] {
         ASSERT_EQ(vtable_->WriteInputLUT(1, 16, ArrayArgument(written.Get(), VT_I4)), S_OK);
     });
+    // The entries themselves travel, 32 bits each.
     const auto writes = RecordsOf(trace, imaging::msg::STM_WRITE_INPUT_LUT);
     ASSERT_EQ(writes.size(), 1u);
-    const auto block = BlockOf<imaging::LutBlock>(writes[0]);
+    uint32_t first[2] = {};
+    memcpy(first, writes[0].Block, sizeof(first));
+    EXPECT_EQ(first[0], 255u);
+    EXPECT_EQ(first[1], 254u);
+
+    com::UniqueSafeArray read(SafeArrayCreateVector(VT_UI4, 0, 8));
+    trace = Traced([&] {
+        ASSERT_EQ(vtable_->ReadInputLUT(1, 16, ArrayArgument(read.Get(), VT_UI4)), S_OK);
+    });
+    const auto reads = RecordsOf(trace, imaging::msg::STM_READ_INPUT_LUT);
+    ASSERT_EQ(reads.size(), 1u);
+    const auto block = BlockOf<imaging::LutBlock>(reads[0]);
     EXPECT_EQ(block.Lut, 1);
     EXPECT_EQ(block.FirstEntry, 16u);
     EXPECT_EQ(block.EntryCount, 8u);
-
-    com::UniqueSafeArray read(SafeArrayCreateVector(VT_UI4, 0, 8));
-    ASSERT_EQ(vtable_->ReadInputLUT(1, 16, ArrayArgument(read.Get(), VT_UI4)), S_OK);
     com::SafeArrayData<ULONG> data(read.Get());
     ASSERT_TRUE(data.Ok());
     for (ULONG i = 0; i < 8; ++i)
