@@ -42,8 +42,8 @@ static_assert(kMiscStatus == 131473);
 inline constexpr DISPID kDispidHostname = 100;
 
 // Declares the get and put accessors of a property of the dispatch interface.
-#define CORVID_PROPERTY(Name, Type)                                                            \
-    STDMETHODIMP get_##Name(Type* value) override;                                             \
+#define CORVID_PROPERTY(Name, Type)                                                                \
+    STDMETHODIMP get_##Name(Type* value) override;                                                 \
     STDMETHODIMP put_##Name(Type value) override;
 
 struct InputControl; // one property of the plain input-control family (video_input.cpp)

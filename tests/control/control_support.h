@@ -33,8 +33,8 @@ struct SimBoard {
     LONG model;
 };
 inline constexpr SimBoard kSimBoards[] = {
-    {L"SIM7100", 32},   {L"SIM7400", 42},   {L"SIM7700", 43},  {L"SIM7300", 44},
-    {L"SIM7500", 45},   {L"SIM7400LS", 46}, {L"SIM760X", 112},
+    {L"SIM7100", 32}, {L"SIM7400", 42},   {L"SIM7700", 43},  {L"SIM7300", 44},
+    {L"SIM7500", 45}, {L"SIM7400LS", 46}, {L"SIM760X", 112},
 };
 
 inline ComPtr<IDispatch> CreateControl(const wchar_t* progId = L"Corvid.Corvid") {
@@ -79,7 +79,8 @@ inline LONG LongOf(const CallResult& call) {
     VARIANT copy;
     VariantInit(&copy);
     LONG value = 0;
-    if (SUCCEEDED(VariantChangeType(&copy, const_cast<VARIANT*>(&call.value), 0, VT_I4))) value = V_I4(&copy);
+    if (SUCCEEDED(VariantChangeType(&copy, const_cast<VARIANT*>(&call.value), 0, VT_I4)))
+        value = V_I4(&copy);
     VariantClear(&copy);
     return value;
 }
@@ -110,7 +111,8 @@ inline std::vector<KvTraceRecord> RecordsOf(const std::vector<KvTraceRecord>& tr
 
 template <class Block> Block BlockOf(const KvTraceRecord& record) {
     Block block{};
-    memcpy(&block, record.Block, sizeof(block) < record.BlockSize ? sizeof(block) : record.BlockSize);
+    memcpy(&block, record.Block,
+           sizeof(block) < record.BlockSize ? sizeof(block) : record.BlockSize);
     return block;
 }
 

@@ -178,8 +178,8 @@ TEST_F(DeviceTest, OpeningReadsTheDefaultsAndTheStorageModeOnlyWhereSupported) {
     port.StopTrace();
     std::vector<KvTraceRecord> trace = port.Trace();
     const std::vector<uint32_t> expected = {
-        imaging::msg::STM_GET_INPUT_SOURCE, imaging::msg::STM_ALLOCATE_FRAME,
-        imaging::msg::STM_GET_FRAME_INFO,   imaging::msg::STM_DESTROY_FRAME,
+        imaging::msg::STM_GET_INPUT_SOURCE,  imaging::msg::STM_ALLOCATE_FRAME,
+        imaging::msg::STM_GET_FRAME_INFO,    imaging::msg::STM_DESTROY_FRAME,
         imaging::msg::STM_GET_INPUT_CONTROL, imaging::msg::STM_CLR_QUERY_INTERFACE};
     std::vector<uint32_t> sent;
     for (const KvTraceRecord& record : trace)
@@ -244,8 +244,9 @@ public:
                                      nullptr, &key, nullptr) == ERROR_SUCCESS;
         if (key) {
             constexpr wchar_t file[] = L"kvold.drv";
-            ok_ = ok_ && RegSetValueExW(key, L"kvold", 0, REG_SZ, reinterpret_cast<const BYTE*>(file),
-                                        sizeof(file)) == ERROR_SUCCESS;
+            ok_ =
+                ok_ && RegSetValueExW(key, L"kvold", 0, REG_SZ, reinterpret_cast<const BYTE*>(file),
+                                      sizeof(file)) == ERROR_SUCCESS;
             RegCloseKey(key);
         }
     }
@@ -253,7 +254,8 @@ public:
     OldDriverInstall& operator=(const OldDriverInstall&) = delete;
     ~OldDriverInstall() {
         HKEY key = nullptr;
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kDrivers32, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kDrivers32, 0, KEY_ALL_ACCESS, &key) ==
+            ERROR_SUCCESS) {
             RegDeleteValueW(key, L"kvold");
             RegCloseKey(key);
         }

@@ -44,8 +44,8 @@ TEST_F(RemoteTest, UnreachableHostShowsTheBoxAndKeepsServingLocally) {
     const std::vector<std::wstring> texts = watcher.Texts();
     ASSERT_EQ(texts.size(), 1u);
     // The text names the host and the activation result, whatever the platform answered.
-    EXPECT_EQ(texts[0].rfind(L"Unable to create Corvid object on hostname \"imaging-host-7\" (0x", 0),
-              0u)
+    EXPECT_EQ(
+        texts[0].rfind(L"Unable to create Corvid object on hostname \"imaging-host-7\" (0x", 0), 0u)
         << std::string(texts[0].begin(), texts[0].end());
     EXPECT_FALSE(control_->HasRemoteDevice());
     EXPECT_EQ(Hostname(), L"Localhost");

@@ -279,8 +279,8 @@ TEST_F(VideoInputTest, LevelsByModel) {
             EXPECT_EQ(referenceResult, E_NOTIMPL) << board.model;
             EXPECT_EQ(gainResult, E_NOTIMPL) << board.model;
             EXPECT_EQ(vtable_->put_Offset(1), E_NOTIMPL);
-            EXPECT_TRUE(trace.empty() || RecordsOf(trace, imaging::msg::STM_7400_GET_ANALOG_PARAM)
-                                             .empty());
+            EXPECT_TRUE(trace.empty() ||
+                        RecordsOf(trace, imaging::msg::STM_7400_GET_ANALOG_PARAM).empty());
             break;
         }
     }
@@ -314,7 +314,8 @@ TEST_F(VideoInputTest, BlackAndWhiteLevelsOfTheKV7100) {
 TEST_F(VideoInputTest, QueryInputCapsWritesTheCallersBuffer) {
     Open(L"SIM7100");
     LONG sources = 0;
-    ASSERT_EQ(vtable_->QueryInputCaps(STC_FG_IC_INPUT_SOURCE_COUNT, &sources, sizeof(sources)), S_OK);
+    ASSERT_EQ(vtable_->QueryInputCaps(STC_FG_IC_INPUT_SOURCE_COUNT, &sources, sizeof(sources)),
+              S_OK);
     EXPECT_EQ(sources, 4);
     EXPECT_EQ(vtable_->QueryInputCaps(STC_FG_IC_INPUT_SOURCE_COUNT, nullptr, 4), E_POINTER);
     EXPECT_EQ(vtable_->QueryInputCaps(STC_FG_IC_INPUT_SOURCE_COUNT, &sources, -1), E_INVALIDARG);
@@ -358,9 +359,8 @@ TEST_F(VideoInputTest, LookupTablesRoundTripThroughLongArrays) {
     EXPECT_EQ(first[1], 254u);
 
     com::UniqueSafeArray read(SafeArrayCreateVector(VT_UI4, 0, 8));
-    trace = Traced([&] {
-        ASSERT_EQ(vtable_->ReadInputLUT(1, 16, ArrayArgument(read.Get(), VT_UI4)), S_OK);
-    });
+    trace = Traced(
+        [&] { ASSERT_EQ(vtable_->ReadInputLUT(1, 16, ArrayArgument(read.Get(), VT_UI4)), S_OK); });
     const auto reads = RecordsOf(trace, imaging::msg::STM_READ_INPUT_LUT);
     ASSERT_EQ(reads.size(), 1u);
     const auto block = BlockOf<imaging::LutBlock>(reads[0]);
