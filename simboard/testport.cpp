@@ -7,6 +7,8 @@
 
 #include "acquire.h"
 #include "picture.h"
+#include "digital_lines.h"
+#include "linescan_workers.h"
 #include "trace.h"
 
 namespace kvboard {
@@ -134,6 +136,18 @@ uint32_t WINAPI KvTestSetStorageMode(const char* boardName, uint32_t mode) {
     const uint32_t previous = picture.storageMode;
     picture.storageMode = static_cast<kvboard::StorageModeEnum>(mode);
     return previous;
+}
+
+void WINAPI KvTestSetDigitalInputs(const char* board, uint32_t pattern) {
+    if (board != nullptr) kvboard::SetExternalInputs(board, pattern);
+}
+
+void WINAPI KvTestClearDigitalInputs(const char* board) {
+    kvboard::SetExternalInputs(board, std::nullopt);
+}
+
+uint32_t WINAPI KvTestLineScanWorkers(void) {
+    return kvboard::LineScanWorkers();
 }
 
 } // extern "C"

@@ -51,6 +51,14 @@ typedef uint32_t(WINAPI* KvTestImageNumberFn)(const char* boardName);
 // color boards' storage-mode message does; answers the previous mode, or 0xFFFFFFFF when
 // the board is not open or the mode is not a storage mode.
 typedef uint32_t(WINAPI* KvTestSetStorageModeFn)(const char* boardName, uint32_t mode);
+// Puts `pattern` on the digital input lines of the board named `board` (its registry name,
+// any case), open or not, until cleared: the extension messages that read the lines then
+// see it on the input lines. Without it, a loopback connects the k-th output line to the
+// k-th input line. Clearing with a null name clears every board.
+typedef void(WINAPI* KvTestSetDigitalInputsFn)(const char* board, uint32_t pattern);
+typedef void(WINAPI* KvTestClearDigitalInputsFn)(const char* board);
+// Number of the driver's line-scan worker threads (line acquisition, line passthru) alive.
+typedef uint32_t(WINAPI* KvTestLineScanWorkersFn)(void);
 
 #if defined(KVBOARD_DRIVER) // the driver's own definitions (testport.cpp)
 void WINAPI KvTestTraceStart(void);
@@ -63,5 +71,8 @@ uint32_t WINAPI KvTestFireTrigger(const char* boardName);
 uint32_t WINAPI KvTestTriggerWaiters(const char* boardName);
 uint32_t WINAPI KvTestImageNumber(const char* boardName);
 uint32_t WINAPI KvTestSetStorageMode(const char* boardName, uint32_t mode);
+void WINAPI KvTestSetDigitalInputs(const char* board, uint32_t pattern);
+void WINAPI KvTestClearDigitalInputs(const char* board);
+uint32_t WINAPI KvTestLineScanWorkers(void);
 #endif
 }

@@ -328,8 +328,8 @@ STDMETHODIMP CCorvid::get_StatusMessage(BSTR* message) {
 }
 
 STDMETHODIMP CCorvid::GetStatusMessage(long statusCode, BSTR* message) {
-    if (auto done = Enter(kHelpStatusMessage, {message}, &ICorvid3::GetStatusMessage, statusCode,
-                          message))
+    if (auto done =
+            Enter(kHelpStatusMessage, {message}, &ICorvid3::GetStatusMessage, statusCode, message))
         return *done;
     char text[kStatusTextChars] = {};
     imaging::GetApiStatusMessage(static_cast<imaging::STT_APISTATUS>(statusCode), text,

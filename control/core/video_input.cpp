@@ -37,8 +37,7 @@ VARIANT_BOOL ToBool(bool value) {
 // The array a LUT argument carries, also when a script hands it over by reference.
 SAFEARRAY* ArrayOf(const VARIANT& buffer) {
     const VARIANT* value = &buffer;
-    if (V_VT(value) == (VT_BYREF | VT_VARIANT) && V_VARIANTREF(value))
-        value = V_VARIANTREF(value);
+    if (V_VT(value) == (VT_BYREF | VT_VARIANT) && V_VARIANTREF(value)) value = V_VARIANTREF(value);
     if (!(V_VT(value) & VT_ARRAY)) return nullptr;
     if (V_VT(value) & VT_BYREF) return V_ARRAYREF(value) ? *V_ARRAYREF(value) : nullptr;
     return V_ARRAY(value);
@@ -64,8 +63,7 @@ bool HoldsLutEntries(SAFEARRAY* array) {
 
 namespace {
 constexpr InputControl kActiveLineCount{409, imaging::STC_FG_CTL_ACTIVE_LINE_COUNT, 2001};
-constexpr InputControl kActivePixelCount{413, imaging::STC_FG_CTL_ACTIVE_PIXEL_COUNT,
-                                                  2012};
+constexpr InputControl kActivePixelCount{413, imaging::STC_FG_CTL_ACTIVE_PIXEL_COUNT, 2012};
 constexpr InputControl kBackPorchStart{410, imaging::STC_FG_CTL_BACK_PORCH_START, 2013};
 constexpr InputControl kClampEnd{412, imaging::STC_FG_CTL_CLAMP_END, 2020};
 constexpr InputControl kClampStart{414, imaging::STC_FG_CTL_CLAMP_START, 2021};
@@ -73,18 +71,15 @@ constexpr InputControl kClockFrequency{416, imaging::STC_FG_CTL_CLOCK_FREQ, 2022
 constexpr InputControl kClockSource{417, imaging::STC_FG_CTL_CLOCK_SOURCE, 2023};
 constexpr InputControl kClockTransition{415, imaging::STC_FG_CTL_CLOCK_FLAGS, 2024};
 constexpr InputControl kFirstActiveLine{418, imaging::STC_FG_CTL_FIRST_ACTIVE_LINE, 2041};
-constexpr InputControl kFirstActivePixel{419, imaging::STC_FG_CTL_FIRST_ACTIVE_PIXEL,
-                                                  2042};
+constexpr InputControl kFirstActivePixel{419, imaging::STC_FG_CTL_FIRST_ACTIVE_PIXEL, 2042};
 constexpr InputControl kHSyncInsertPos{422, imaging::STC_FG_CTL_HSYNC_INSERT_POS, 2059};
 constexpr InputControl kHSyncSearchPos{423, imaging::STC_FG_CTL_HSYNC_SEARCH_POS, 2060};
 constexpr InputControl kInputFilter{424, imaging::STC_FG_CTL_INPUT_FILTER, 2063};
 constexpr InputControl kInputLut{425, imaging::STC_FG_CTL_ILUT, 2064};
 constexpr InputControl kSyncSource{430, imaging::STC_FG_CTL_CSYNC_SOURCE, 2081};
 constexpr InputControl kSyncThresh{431, imaging::STC_FG_CTL_CSYNC_THRESH, 2082};
-constexpr InputControl kTotalLinesPerField{432, imaging::STC_FG_CTL_TOTAL_LINES_PER_FLD,
-                                                    2084};
-constexpr InputControl kTotalPixelsPerLine{433, imaging::STC_FG_CTL_TOTAL_PIX_PER_LINE,
-                                                    2085};
+constexpr InputControl kTotalLinesPerField{432, imaging::STC_FG_CTL_TOTAL_LINES_PER_FLD, 2084};
+constexpr InputControl kTotalPixelsPerLine{433, imaging::STC_FG_CTL_TOTAL_PIX_PER_LINE, 2085};
 constexpr InputControl kVSyncInsertPos{439, imaging::STC_FG_CTL_VSYNC_INSERT_POS, 2097};
 constexpr InputControl kVSyncSearchPos{440, imaging::STC_FG_CTL_VSYNC_SEARCH_POS, 2098};
 constexpr InputControl kSyncSentinel{429, imaging::STC_FG_CTL_SYNC_SENTINEL, 2080};
@@ -137,12 +132,12 @@ HRESULT CCorvid::PutInputControl(Method method, const InputControl& control, T v
     return S_OK;
 }
 
-#define CORVID_INPUT_CONTROL(Name, Type, Control)                                              \
-    STDMETHODIMP CCorvid::get_##Name(Type* value) {                                            \
-        return GetInputControl(&ICorvid::get_##Name, Control, value);                          \
-    }                                                                                          \
-    STDMETHODIMP CCorvid::put_##Name(Type value) {                                             \
-        return PutInputControl(&ICorvid::put_##Name, Control, value);                          \
+#define CORVID_INPUT_CONTROL(Name, Type, Control)                                                  \
+    STDMETHODIMP CCorvid::get_##Name(Type* value) {                                                \
+        return GetInputControl(&ICorvid::get_##Name, Control, value);                              \
+    }                                                                                              \
+    STDMETHODIMP CCorvid::put_##Name(Type value) {                                                 \
+        return PutInputControl(&ICorvid::put_##Name, Control, value);                              \
     }
 
 CORVID_INPUT_CONTROL(ActiveLineCount, long, kActiveLineCount)
@@ -246,7 +241,8 @@ STDMETHODIMP CCorvid::put_VideoInputSource(VideoSourceEnum value) {
     if (auto done = Enter(kHelpVideoInputSource, {}, &ICorvid::put_VideoInputSource, value))
         return *done;
     uint16_t answer = 0;
-    if (Failed(imaging::STM_SET_INPUT_SOURCE(device_.driver, static_cast<uint32_t>(value), &answer)))
+    if (Failed(
+            imaging::STM_SET_INPUT_SOURCE(device_.driver, static_cast<uint32_t>(value), &answer)))
         return ReportLastStatus();
     device_.inputSource = static_cast<uint16_t>(value);
     PropertyChanged(DispidVideoInputSource);
@@ -254,8 +250,8 @@ STDMETHODIMP CCorvid::put_VideoInputSource(VideoSourceEnum value) {
 }
 
 STDMETHODIMP CCorvid::get_BasedSourceModeEnable(VARIANT_BOOL* value) {
-    if (auto done = Enter(kHelpBasedSourceModeEnable, {value},
-                          &ICorvid::get_BasedSourceModeEnable, value))
+    if (auto done =
+            Enter(kHelpBasedSourceModeEnable, {value}, &ICorvid::get_BasedSourceModeEnable, value))
         return *done;
     *value = ToBool(input_.basedMode);
     return S_OK;
@@ -324,15 +320,14 @@ HRESULT CCorvid::PutScanFlag(uint32_t bit, TransitionEnum value, DISPID id) {
 }
 
 STDMETHODIMP CCorvid::get_HorizontalTransition(TransitionEnum* value) {
-    if (auto done = Enter(kHelpHorizontalTransition, {value}, &ICorvid::get_HorizontalTransition,
-                          value))
+    if (auto done =
+            Enter(kHelpHorizontalTransition, {value}, &ICorvid::get_HorizontalTransition, value))
         return *done;
     return GetScanFlag(kHorizontalBit, value);
 }
 
 STDMETHODIMP CCorvid::put_HorizontalTransition(TransitionEnum value) {
-    if (auto done =
-            Enter(kHelpHorizontalTransition, {}, &ICorvid::put_HorizontalTransition, value))
+    if (auto done = Enter(kHelpHorizontalTransition, {}, &ICorvid::put_HorizontalTransition, value))
         return *done;
     return PutScanFlag(kHorizontalBit, value, DispidHorizontalTransition);
 }
@@ -435,12 +430,12 @@ STDMETHODIMP CCorvid::put_MultTriggerType(TriggerTypeEnum value) {
     if (auto done = Enter(kHelpMultTriggerType, {}, &ICorvid::put_MultTriggerType, value))
         return *done;
     return WriteMultTrigger(static_cast<uint32_t>(value), input_.multTriggerTransition,
-                                        input_.multTriggerMode, DispidMultTriggerType);
+                            input_.multTriggerMode, DispidMultTriggerType);
 }
 
 STDMETHODIMP CCorvid::get_MultTriggerTransition(TransitionEnum* value) {
-    if (auto done = Enter(kHelpMultTriggerTransition, {value},
-                          &ICorvid::get_MultTriggerTransition, value))
+    if (auto done =
+            Enter(kHelpMultTriggerTransition, {value}, &ICorvid::get_MultTriggerTransition, value))
         return *done;
     if (!ReadMultTrigger()) return ReportLastStatus();
     *value = input_.multTriggerTransition ? OnLowToHigh : OnHighToLow;
@@ -452,7 +447,7 @@ STDMETHODIMP CCorvid::put_MultTriggerTransition(TransitionEnum value) {
             Enter(kHelpMultTriggerTransition, {}, &ICorvid::put_MultTriggerTransition, value))
         return *done;
     return WriteMultTrigger(input_.multTriggerType, static_cast<uint32_t>(value),
-                                        input_.multTriggerMode, DispidMultTriggerTransition);
+                            input_.multTriggerMode, DispidMultTriggerTransition);
 }
 
 STDMETHODIMP CCorvid::get_MultTriggerMode(TriggerModeEnum* value) {
@@ -467,7 +462,7 @@ STDMETHODIMP CCorvid::put_MultTriggerMode(TriggerModeEnum value) {
     if (auto done = Enter(kHelpMultTriggerMode, {}, &ICorvid::put_MultTriggerMode, value))
         return *done;
     return WriteMultTrigger(input_.multTriggerType, input_.multTriggerTransition,
-                                        static_cast<uint32_t>(value), DispidMultTriggerMode);
+                            static_cast<uint32_t>(value), DispidMultTriggerMode);
 }
 
 // ---- Signal type ----
@@ -504,7 +499,7 @@ STDMETHODIMP CCorvid::put_VideoSignalType(VideoSignalTypeEnum value) {
     if (auto done = Enter(kHelpVideoSignalType, {}, &ICorvid::put_VideoSignalType, value))
         return *done;
     if (Failed(imaging::STM_CLR_QUERY_INTERFACE(device_.driver, kSignalTypeInterface))) {
-        const uint32_t type = value == CompositeVideo  ? kCompositeVideoType
+        const uint32_t type = value == CompositeVideo ? kCompositeVideoType
                               : value == VarScanVideo ? kVarScanVideoType
                                                       : 0;
         uint32_t answer = 0;
@@ -597,8 +592,8 @@ HRESULT CCorvid::PutLevel(Level level, long value) {
     case LevelSupport::None: return persist_.Active() ? S_OK : E_NOTIMPL;
     case LevelSupport::AnalogParam:
         if (Failed(imaging::STM_7400_SET_ANALOG_PARAM(device_.driver, EffectiveSource(),
-                                                      AnalogSelector(level), static_cast<uint32_t>(value),
-                                                      &answer)))
+                                                      AnalogSelector(level),
+                                                      static_cast<uint32_t>(value), &answer)))
             return ReportLastStatus();
         if (gain) input_.lastGain = static_cast<int32_t>(value);
         PropertyChanged(id);
