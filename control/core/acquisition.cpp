@@ -126,6 +126,11 @@ Acquisition::~Acquisition() {
     ++shared_->session;
 }
 
+void Acquisition::DetachEvents() {
+    com::Lock lock(shared_->lock);
+    shared_->events = nullptr;
+}
+
 void Acquisition::EndSession() {
     com::Lock lock(shared_->lock);
     shared_->driver = nullptr;

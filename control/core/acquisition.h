@@ -41,6 +41,8 @@ public:
     ~Acquisition();
 
     const std::shared_ptr<AcquisitionShared>& Shared() const { return shared_; }
+    // Workers raise no more events (the control is being destroyed).
+    void DetachEvents();
     // Workers stop polling the driver (the device is about to close).
     void EndSession();
     // Starts a worker that polls the current job on driver and raises the events to the

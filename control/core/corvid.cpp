@@ -41,6 +41,7 @@ HRESULT CCorvid::Create(REFIID iid, void** out) {
 }
 
 CCorvid::~CCorvid() {
+    acquisition_.DetachEvents(); // a control being destroyed raises no more events
     StopPassthruForDestroy();
     CloseLocalDevice();
     remote_.object.Reset();

@@ -256,8 +256,9 @@ HRESULT CCorvid::SetStorageMode(FrameRecord* record, long mode) {
     if (HasColorInterface(STC_QUERY_COLOR_INTERFACE_STORAGE_MODE)) {
         if (mode == 0) mode = frameDefaults_.storageMode;
         uint32_t value = static_cast<uint32_t>(mode);
-        if (Failed(imaging::STM_CLR_STORAGE_MODE(device_.driver, EffectiveSource(),
-                                                 imaging::STC_WRITE_CONTROL, &value)))
+        // DefaultImage selects nothing: the board keeps its native format.
+        if (value != 0 && Failed(imaging::STM_CLR_STORAGE_MODE(device_.driver, EffectiveSource(),
+                                                               imaging::STC_WRITE_CONTROL, &value)))
             return ReportStatus(device_.lastStatus, kHelpFrameStorageMode);
     } else if (mode != 0) {
         return E_INVALIDARG;
