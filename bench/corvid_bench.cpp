@@ -164,7 +164,7 @@ double ThroughControl(const char* board, double seconds, size_t& frameBytes) {
 }
 
 // The same work as raw driver messages.
-double ThroughDriver(const char* board, double seconds) {
+double ThroughDriver(const char* board, double seconds, size_t& frameBytes) {
     HDRVR driver = nullptr;
     if (imaging::OpenImagingDevice(board, &driver) != imaging::STC_STS_NORMAL) return -1;
     imaging::FrameHandle frame = 0;
@@ -175,6 +175,7 @@ double ThroughDriver(const char* board, double seconds) {
                                     imaging::STC_FG_ANY_FRAME_ID, &frame) == 0 &&
         imaging::STM_GET_FRAME_INFO(driver, frame, &info) == 0) {
         std::vector<uint8_t> pixels(size_t(info.Width) * info.Height * info.BytesPerPixel);
+        frameBytes = pixels.size();
         rate = Rate(seconds, [&] {
             return imaging::STM_ACQUIRE_FRAME(driver, frame) == 0 &&
                    imaging::STM_READ_FRAME_RECT(driver, frame, 0, 0, info.Width, info.Height,
@@ -206,9 +207,10 @@ int main(int argc, char** argv) {
     int status = 0;
     for (const Case& c : kCases) {
         FullSpeed fullSpeed(c.board);
-        size_t bytes = 0;
+        size_t bytes = 0, driverBytes = 0;
         const double control = ThroughControl(c.board, seconds, bytes);
-        const double driver = ThroughDriver(c.board, seconds);
+        const double driver = ThroughDriver(c.board, seconds, driverBytes);
+        if (!bytes) bytes = driverBytes;
         const double copy = bytes ? ThroughMemcpy(bytes, seconds) : -1;
         if (control <= 0 || driver <= 0 || copy <= 0) status = 1;
         std::printf("%-22s %14.1f %14.1f %14.1f %10.2f %10.2f\n", c.what, control, driver, copy,
