@@ -25,8 +25,10 @@ constexpr HRESULT ErrorResult(STT_APISTATUS status) {
 // it when it is loaded). Without it the process's main module is read.
 void SetMessageModule(HMODULE module);
 
-// Writes the text of a status into buffer (8-bit, zero-terminated). bufferLength below 256
-// gives STC_STS_BUFSIZ, a null buffer STC_STS_NULL; every other case returns 0.
+// Writes the text of a status into buffer (8-bit, zero-terminated, at most bufferLength
+// characters with the terminator). A null buffer gives STC_STS_NULL, a bufferLength below 256
+// STC_STS_BUFSIZ, both without writing; every other case returns 0, a status without a text
+// included (it is described instead).
 STT_APISTATUS GetApiStatusMessage(STT_APISTATUS status, char* buffer, int32_t bufferLength);
 
 // Fetches the driver's last status with STM_GET_LAST_STATUS and translates it.

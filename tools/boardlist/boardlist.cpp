@@ -1,0 +1,117 @@
+// Lists the installed imaging boards as the driver access layer sees them, then opens each
+// one and prints a few of its capabilities.
+#include "devices.h"
+#include "input_messages.h"
+#include "records.h"
+
+#include <cstdio>
+#include <vector>
+
+using namespace imaging;
+
+namespace {
+
+const char* ModelName(uint32_t id) {
+    switch (id) {
+    case KV7100: return "KV7100";
+    case KV7400: return "KV7400";
+    case KV7700: return "KV7700";
+    case KV7300: return "KV7300";
+    case KV7500: return "KV7500";
+    case KV7400LS: return "KV7400LS";
+    case KV760X: return "KV760X";
+    case KV7900: return "KV7900";
+    default: return "unknown";
+    }
+}
+
+const char* KindName(uint32_t kind) {
+    switch (kind) {
+    case STC_IMG_DEV_MONO_FRAME_GRABBER: return "monochrome";
+    case STC_IMG_DEV_COLOR_FRAME_GRABBER: return "color";
+    default: return "unknown";
+    }
+}
+
+void PrintStatus(const char* what, STT_APISTATUS status) {
+    char text[256];
+    if (GetApiStatusMessage(status, text, sizeof(text)) != STC_STS_NORMAL) text[0] = '\0';
+    printf("    %-22s failed (0x%08lx): %s\n", what, static_cast<unsigned long>(status), text);
+}
+
+void PrintRange(HDRVR driver, const char* what, stSTT_FG_INPUT_CAP_KEY key) {
+    stSTT_LNG_RNG range{};
+    const STT_APISTATUS status = STM_QUERY_INPUT_CAPS(driver, key, &range, sizeof(range));
+    if (status != STC_STS_NORMAL) return PrintStatus(what, status);
+    printf("    %-22s %ld..%ld step %ld, nominal %ld\n", what, static_cast<long>(range.Min),
+           static_cast<long>(range.Max), static_cast<long>(range.Granularity),
+           static_cast<long>(range.Nominal));
+}
+
+void PrintCapabilities(const char* board) {
+    HDRVR driver = nullptr;
+    STT_APISTATUS status = OpenImagingDevice(board, &driver);
+    if (status != STC_STS_NORMAL) return PrintStatus("open", status);
+
+    uint32_t sources = 0;
+    status = STM_QUERY_INPUT_CAPS(driver, STC_FG_IC_INPUT_SOURCE_COUNT, &sources, sizeof(sources));
+    if (status == STC_STS_NORMAL)
+        printf("    %-22s %lu\n", "input sources", static_cast<unsigned long>(sources));
+    else
+        PrintStatus("input sources", status);
+
+    PrintRange(driver, "frame width", STC_FG_IC_FRAME_WIDTH_LIMITS);
+    PrintRange(driver, "frame height", STC_FG_IC_FRAME_HEIGHT_LIMITS);
+
+    uint32_t timeout = 0;
+    status = STM_GET_TIMEOUT(driver, &timeout);
+    if (status == STC_STS_NORMAL)
+        printf("    %-22s %lu s\n", "time-out", static_cast<unsigned long>(timeout));
+    else
+        PrintStatus("time-out", status);
+
+    uint16_t outputs = 0; // the count is a 16-bit answer
+    status = STM_QUERY_CAMCTL_CAPS(driver, STC_FG_CC_DIG_OUT_COUNT, &outputs, sizeof(outputs));
+    if (status == STC_STS_NORMAL)
+        printf("    %-22s %u\n", "digital outputs", static_cast<unsigned>(outputs));
+    else
+        PrintStatus("digital outputs", status);
+
+    status = CloseImagingDevice(driver);
+    if (status != STC_STS_NORMAL) PrintStatus("close", status);
+}
+
+} // namespace
+
+int main() {
+    uint32_t count = 0;
+    CountImagingDevices(&count);
+    if (count == 0) {
+        printf("No imaging boards are installed.\n");
+        return 0;
+    }
+
+    std::vector<ImagingDeviceInfo> list(count);
+    list[0].StructSize = kDeviceInfoLongSize;
+    const STT_APISTATUS status =
+        GetImagingDeviceList(list.data(), static_cast<uint32_t>(list.size() * sizeof(list[0])));
+    if (status != STC_STS_NORMAL) {
+        PrintStatus("device list", status);
+        return 1;
+    }
+
+    printf("%lu imaging board(s):\n", static_cast<unsigned long>(count));
+    for (const ImagingDeviceInfo& board : list) {
+        printf("\n%s (driver %s)\n", board.BoardName, board.DriverName);
+        printf("    %-22s %s (%lu)\n", "model", ModelName(board.DeviceId),
+               static_cast<unsigned long>(board.DeviceId));
+        printf("    %-22s %s (%lu)\n", "kind", KindName(board.DeviceKind),
+               static_cast<unsigned long>(board.DeviceKind));
+        printf("    %-22s %lu bytes\n", "device memory",
+               static_cast<unsigned long>(board.DeviceMemSize));
+        printf("    %-22s %lu bytes\n", "linear memory",
+               static_cast<unsigned long>(board.LinearMemSize));
+        PrintCapabilities(board.BoardName);
+    }
+    return 0;
+}
