@@ -91,7 +91,13 @@ std::optional<std::string> RequestedBoard(LPARAM param) {
     return whole.substr(bang + 1);
 }
 
+// DRV_OPEN without a parameter opens no board: the system's first, per-process open of an
+// installable driver has no parameter and must succeed. That handle answers no board
+// message.
+constexpr DWORD_PTR kSessionId = ~DWORD_PTR{0};
+
 LRESULT Open(LPARAM param) {
+    if (param == 0) return static_cast<LRESULT>(kSessionId);
     const std::optional<std::string> board = RequestedBoard(param);
     if (!board) return 0;
     std::optional<BoardSettings> settings = ReadBoardSettings(*board);
@@ -124,7 +130,7 @@ Answered HandleMessage(DWORD_PTR id, HDRVR driver, UINT message, LPARAM p1, LPAR
         CloseAllInstances(StopMode::Wait);
         return {1, kept};
     case DRV_OPEN: return {Open(p2), 0};
-    case DRV_CLOSE: return {CloseInstance(id) ? 1 : 0, kept};
+    case DRV_CLOSE: return {id == kSessionId || CloseInstance(id) ? 1 : 0, kept};
     case DRV_QUERYCONFIGURE: return {0, kept};
     default: break;
     }
