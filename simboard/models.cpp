@@ -174,7 +174,6 @@ constexpr uint32_t kAllColorInterfaces =
 constexpr ColorSpec kKv7300Color{
     .interfaces = kAllColorInterfaces,
     .storageModes = 0x07, // every mode but YUYV 4:2:2 (8)
-    .defaultMode = 6,     // RGB 24
     .signalTypes =
         SignalBit(SignalType::Mono) | SignalBit(SignalType::YC) | SignalBit(SignalType::Composite),
     .defaultSignal = static_cast<uint32_t>(SignalType::Composite),
@@ -185,7 +184,6 @@ constexpr ColorSpec kKv7300Color{
 constexpr ColorSpec kKv7500Color{
     .interfaces = kAllColorInterfaces & ~InterfaceBit(ColorInterface::HardwareScaling),
     .storageModes = 0x06, // neither mono (1) nor YUYV 4:2:2 (8)
-    .defaultMode = 7,     // RGB 32
     .signalTypes =
         SignalBit(SignalType::YC) | SignalBit(SignalType::Composite) | SignalBit(SignalType::Rgb),
     .defaultSignal = static_cast<uint32_t>(SignalType::Rgb),

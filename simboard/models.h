@@ -95,7 +95,6 @@ struct DigitalPortSpec {
 struct ColorSpec {
     uint32_t interfaces;    // InterfaceBit set of the STT_QUERY_COLOR_INTERFACE codes offered
     uint32_t storageModes;  // capability mask: a mode is supported when mode AND mask != 0
-    uint32_t defaultMode;   // storage mode of a new board
     uint32_t signalTypes;   // SignalBit set
     uint32_t defaultSignal; // STT_SIGNAL_TYPE
     bool syncMasterWritable;
