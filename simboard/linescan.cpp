@@ -33,8 +33,8 @@ namespace {
 
 constexpr uint32_t kGranularity = 16; // lines per transfer: lines complete grow in these steps
 constexpr uint32_t kMaxBuffers = 1024;
-constexpr uint32_t kMinCount = 1, kMaxCount = 65535;
-constexpr uint32_t kMinDivider = 1, kMaxDivider = 256;
+constexpr LPARAM kMinCount = 1, kMaxCount = 65535;
+constexpr LPARAM kMinDivider = 1, kMaxDivider = 256;
 constexpr uint32_t kLineScanOutputShift = 4; // the line-scan outputs are lines 4 to 7
 constexpr uint32_t kLineScanOutputs = 0x0F;  // as the messages carry them
 
@@ -98,8 +98,8 @@ private:
 
 // What an acquisition or passthru needs from the board, read when it starts.
 struct LineGeometry {
-    uint32_t width;    // bytes per line: the frame width control of input 0
-    double clockHz;    // the pixel clock of input 0
+    uint32_t width; // bytes per line: the frame width control of input 0
+    double clockHz; // the pixel clock of input 0
 };
 
 // One worker thread and the signal that stops it.
