@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "extension_codes.h"
+
 namespace kvboard {
 
 using namespace imaging;
@@ -148,6 +150,47 @@ constexpr auto kKv760xControls =
 
 constexpr PulseCaps kCameraPulse{1, {1, 65535, 1, 1000}, {1, 16'777'215, 1, 1000}};
 
+// Extension digital I/O. The camera board's eight lines and the KV7300's four are each an
+// output or an input; the KV7500 and the line-scan board have fixed outputs and inputs.
+constexpr DigitalPortSpec kCameraPort{
+    .configurable = true, .lines = 0xFF, .defaultConfig = 0x0F, .outputs = 0, .inputs = 0};
+constexpr DigitalPortSpec kKv7300Port{
+    .configurable = true, .lines = 0x0F, .defaultConfig = 0x03, .outputs = 0, .inputs = 0};
+constexpr DigitalPortSpec kKv7500Port{
+    .configurable = false, .lines = 0, .defaultConfig = 0, .outputs = 0x07, .inputs = 0x18};
+constexpr DigitalPortSpec kLineScanPort{
+    .configurable = false, .lines = 0, .defaultConfig = 0, .outputs = 0xF0, .inputs = 0x0F};
+
+// Color interfaces. The KV7300 offers everything, hardware scaling included. The KV7500
+// decodes RGB without a scaler, and it can report but not change whether it is the sync
+// master (a jumper sets it): the control then reads the sync master and sends no write.
+constexpr uint32_t kAllColorInterfaces =
+    InterfaceBit(ColorInterface::SignalType) | InterfaceBit(ColorInterface::StorageMode) |
+    InterfaceBit(ColorInterface::ImageParameter) | InterfaceBit(ColorInterface::HardwareScaling) |
+    InterfaceBit(ColorInterface::DigitalIo) | InterfaceBit(ColorInterface::DrawAcquiredFrame) |
+    InterfaceBit(ColorInterface::SyncMasterMode) | InterfaceBit(ColorInterface::ExtractFrame) |
+    InterfaceBit(ColorInterface::DrawBuffer);
+
+constexpr ColorSpec kKv7300Color{
+    .interfaces = kAllColorInterfaces,
+    .storageModes = 0x07, // every mode but YUYV 4:2:2 (8)
+    .signalTypes =
+        SignalBit(SignalType::Mono) | SignalBit(SignalType::YC) | SignalBit(SignalType::Composite),
+    .defaultSignal = static_cast<uint32_t>(SignalType::Composite),
+    .syncMasterWritable = true,
+    .scaling = {{10, 10}, {100, 100}, {1, 1}, {100, 100}},
+};
+
+constexpr ColorSpec kKv7500Color{
+    .interfaces = kAllColorInterfaces & ~InterfaceBit(ColorInterface::HardwareScaling),
+    .storageModes = 0x06, // neither mono (1) nor YUYV 4:2:2 (8)
+    .signalTypes =
+        SignalBit(SignalType::YC) | SignalBit(SignalType::Composite) | SignalBit(SignalType::Rgb),
+    .defaultSignal = static_cast<uint32_t>(SignalType::Rgb),
+    .syncMasterWritable = false,
+    .scaling = {},
+};
+
 // clang-format off
 constexpr ModelSpec kModels[] = {
     {.code = KV7100, .boardName = "SIM7100", .deviceName = "KV7100 (simulated)",
@@ -159,7 +202,8 @@ constexpr ModelSpec kModels[] = {
      .triggerTypes = kSoftwareAndExternal, .multTriggerTypes = kSoftwareAndExternal,
      .multTriggerModes = kBothModes, .eventTypes = 0, .eventCount = kNoEvents,
      .strobeTypes = 0, .strobeWidths = {}, .singleFrameOps = kAllOps, .multFrameOps = kAllOps,
-     .pulse = nullptr, .controls = kKv7100Controls},
+     .pulse = nullptr, .digitalPort = nullptr, .color = nullptr,
+     .controls = kKv7100Controls},
     {.code = KV7400, .boardName = "SIM7400", .deviceName = "KV7400 (simulated)",
      .kind = STC_IMG_DEV_MONO_FRAME_GRABBER, .families = FamilyBit(Family::Lib7400),
      .frameWidth = 640, .frameHeight = 480, .inputSources = 4,
@@ -170,7 +214,8 @@ constexpr ModelSpec kModels[] = {
      .multTriggerModes = kBothModes, .eventTypes = kAllEvents, .eventCount = kEventCounts,
      .strobeTypes = kAllStrobes, .strobeWidths = kStrobeWidths,
      .singleFrameOps = kAllOps, .multFrameOps = kAllOps,
-     .pulse = nullptr, .controls = kKv7400Controls},
+     .pulse = nullptr, .digitalPort = nullptr, .color = nullptr,
+     .controls = kKv7400Controls},
     {.code = KV7700, .boardName = "SIM7700", .deviceName = "KV7700 (simulated)",
      .kind = STC_IMG_DEV_MONO_FRAME_GRABBER, .families = FamilyBit(Family::Camera),
      .frameWidth = 640, .frameHeight = 480, .inputSources = 2,
@@ -181,7 +226,8 @@ constexpr ModelSpec kModels[] = {
      .multTriggerModes = kBothModes, .eventTypes = 0, .eventCount = kNoEvents,
      .strobeTypes = kAllStrobes, .strobeWidths = kStrobeWidths,
      .singleFrameOps = kAllOps, .multFrameOps = kAllOps,
-     .pulse = &kCameraPulse, .controls = kKv7700Controls},
+     .pulse = &kCameraPulse, .digitalPort = &kCameraPort, .color = nullptr,
+     .controls = kKv7700Controls},
     {.code = KV7300, .boardName = "SIM7300", .deviceName = "KV7300 (simulated)",
      .kind = STC_IMG_DEV_COLOR_FRAME_GRABBER, .families = FamilyBit(Family::Color),
      .frameWidth = 640, .frameHeight = 480, .inputSources = 3,
@@ -192,7 +238,8 @@ constexpr ModelSpec kModels[] = {
      .multTriggerModes = ValueBit(STC_FG_TRIGMODE_TO_START), .eventTypes = 0,
      .eventCount = kNoEvents, .strobeTypes = 0, .strobeWidths = {},
      .singleFrameOps = kAllOps, .multFrameOps = kHostOps,
-     .pulse = nullptr, .controls = kKv7300Controls},
+     .pulse = nullptr, .digitalPort = &kKv7300Port, .color = &kKv7300Color,
+     .controls = kKv7300Controls},
     {.code = KV7500, .boardName = "SIM7500", .deviceName = "KV7500 (simulated)",
      .kind = STC_IMG_DEV_COLOR_FRAME_GRABBER, .families = FamilyBit(Family::Color),
      .frameWidth = 768, .frameHeight = 576, .inputSources = 2,
@@ -202,7 +249,8 @@ constexpr ModelSpec kModels[] = {
      .triggerTypes = kSoftwareAndExternal, .multTriggerTypes = kSoftwareAndExternal,
      .multTriggerModes = kBothModes, .eventTypes = 0, .eventCount = kNoEvents,
      .strobeTypes = 0, .strobeWidths = {}, .singleFrameOps = kAllOps, .multFrameOps = kAllOps,
-     .pulse = nullptr, .controls = kKv7500Controls},
+     .pulse = nullptr, .digitalPort = &kKv7500Port, .color = &kKv7500Color,
+     .controls = kKv7500Controls},
     {.code = KV7400LS, .boardName = "SIM7400LS", .deviceName = "KV7400LS (simulated)",
      .kind = STC_IMG_DEV_MONO_FRAME_GRABBER, .families = Family::Lib7400 | Family::LineScan,
      .frameWidth = 2048, .frameHeight = 512, .inputSources = 1,
@@ -213,7 +261,8 @@ constexpr ModelSpec kModels[] = {
      .multTriggerModes = ValueBit(STC_FG_TRIGMODE_TO_START), .eventTypes = 0,
      .eventCount = kNoEvents, .strobeTypes = 0, .strobeWidths = {},
      .singleFrameOps = kHostOps, .multFrameOps = kHostOps,
-     .pulse = nullptr, .controls = kKv7400LsControls},
+     .pulse = nullptr, .digitalPort = &kLineScanPort, .color = nullptr,
+     .controls = kKv7400LsControls},
     {.code = KV760X, .boardName = "SIM760X", .deviceName = "KV760X (simulated)",
      .kind = STC_IMG_DEV_MONO_FRAME_GRABBER, .families = 0,
      .frameWidth = 640, .frameHeight = 480, .inputSources = 2,
@@ -224,7 +273,8 @@ constexpr ModelSpec kModels[] = {
      .multTriggerModes = ValueBit(STC_FG_TRIGMODE_TO_START), .eventTypes = 0,
      .eventCount = kNoEvents, .strobeTypes = 0, .strobeWidths = {},
      .singleFrameOps = kHostOps, .multFrameOps = kHostOps,
-     .pulse = nullptr, .controls = kKv760xControls},
+     .pulse = nullptr, .digitalPort = nullptr, .color = nullptr,
+     .controls = kKv760xControls},
 };
 // clang-format on
 

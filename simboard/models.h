@@ -79,6 +79,28 @@ struct PulseCaps { // the expose pulse of a digital-camera board
     imaging::stSTT_LNG_RNG rangeExt;
 };
 
+// Digital I/O lines reached through a board extension (camera, color or line-scan family).
+// Lines are numbered as the host sees them. On a configurable port every line of `lines`
+// is an output or an input as the configuration mask says (bit set: output); otherwise
+// `outputs` and `inputs` are fixed.
+struct DigitalPortSpec {
+    bool configurable;
+    uint32_t lines;         // configurable ports
+    uint32_t defaultConfig; // configurable ports
+    uint32_t outputs;       // fixed ports
+    uint32_t inputs;        // fixed ports
+};
+
+// What a color board answers through the color family.
+struct ColorSpec {
+    uint32_t interfaces;    // InterfaceBit set of the STT_QUERY_COLOR_INTERFACE codes offered
+    uint32_t storageModes;  // capability mask: a mode is supported when mode AND mask != 0
+    uint32_t signalTypes;   // SignalBit set
+    uint32_t defaultSignal; // STT_SIGNAL_TYPE
+    bool syncMasterWritable;
+    imaging::STT_SCALE_PARAM scaling[4]; // minimum, maximum, granularity, nominal
+};
+
 struct ModelSpec {
     uint32_t code;          // DeviceTypeCode: the board's device id
     const char* boardName;  // the board registration installs for the model
@@ -109,7 +131,9 @@ struct ModelSpec {
     std::span<const int32_t> strobeWidths;
     imaging::stSTT_FG_FRAME_OPS singleFrameOps;
     imaging::stSTT_FG_FRAME_OPS multFrameOps;
-    const PulseCaps* pulse; // null: no expose pulse
+    const PulseCaps* pulse;             // null: no expose pulse
+    const DigitalPortSpec* digitalPort; // null: no extension digital I/O
+    const ColorSpec* color;             // null: no color family
 
     std::span<const ControlSpec> controls;
 

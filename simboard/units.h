@@ -14,13 +14,20 @@
 
 namespace kvboard {
 
-std::span<const MessageHandler> DeviceHandlers(); // device caps, status, time-out, outputs
-std::span<const MessageHandler> InputHandlers();  // input caps, source, controls, LUTs, triggers
+std::span<const MessageHandler> DeviceHandlers();   // device caps, status, time-out, outputs
+std::span<const MessageHandler> InputHandlers();    // input caps, source, controls, LUTs, triggers
+std::span<const MessageHandler> FrameHandlers();    // frames: allocate, map, info, rectangles
+std::span<const MessageHandler> AcquireHandlers();  // acquisition: synchronous, asynchronous jobs
+std::span<const MessageHandler> DrawHandlers();     // drawing a frame into a window
+std::span<const MessageHandler> CameraHandlers();   // digital-camera family
+std::span<const MessageHandler> Lib7400Handlers();  // KV7400 board library
+std::span<const MessageHandler> LineScanHandlers(); // line-scan family
+std::span<const MessageHandler> ColorHandlers();    // color family
 
 using UnitTable = std::span<const MessageHandler> (*)();
 inline constexpr UnitTable kUnits[] = {
-    DeviceHandlers,
-    InputHandlers,
+    DeviceHandlers, InputHandlers,   FrameHandlers,    AcquireHandlers, DrawHandlers,
+    CameraHandlers, Lib7400Handlers, LineScanHandlers, ColorHandlers,
 };
 
 } // namespace kvboard
