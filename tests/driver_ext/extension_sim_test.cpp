@@ -210,6 +210,8 @@ TEST_F(LineScanBoard, PassthruBlockInMemoryOrder) {
     EXPECT_EQ(block.BufferStates, states);
     EXPECT_EQ(block.StateListSize, 8u);
     EXPECT_EQ(block.StopOnOverflow, 1u);
+    // The driver fills the flags until passthru stops; they live on this stack frame.
+    EXPECT_EQ(STM_LS_STOP_PASSTHRU(driver_), 0u);
 }
 
 TEST_F(LineScanBoard, StatusBlockAnswersOnlyOnSuccess) {

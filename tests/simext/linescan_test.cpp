@@ -219,9 +219,11 @@ TEST_F(LineScanBoard, PassthruFlagsEveryFilledBufferAndSignalsItsEvent) {
             if (InterlockedExchange(reinterpret_cast<volatile LONG*>(&ring.states[i]), 0) != 0)
                 order.push_back(static_cast<int>(i));
     }
-    for (size_t k = 1; k < order.size(); ++k)
-        EXPECT_EQ(order[k], (order[k - 1] + 1) % 3) << "buffers fill in ring order";
+    // Several buffers may fill between two wake-ups, so the scan order need not be the ring
+    // order; what must hold is that the ring starts at buffer 0 and every buffer is used.
     EXPECT_EQ(order[0], 0);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_NE(std::find(order.begin(), order.end(), i), order.end()) << "buffer " << i;
     for (const void* buffer : ring.addresses) {
         const auto* b = static_cast<const uint8_t*>(buffer);
         EXPECT_FALSE(std::all_of(b, b + ring.bytes, [](uint8_t v) { return v == kUnwritten; }));
