@@ -55,6 +55,10 @@ typedef void(WINAPI* KvTestSetDigitalInputsFn)(const char* board, uint32_t patte
 typedef void(WINAPI* KvTestClearDigitalInputsFn)(const char* board);
 // Number of the driver's line-scan worker threads (line acquisition, line passthru) alive.
 typedef uint32_t(WINAPI* KvTestLineScanWorkersFn)(void);
+// Sets the color storage mode (StorageModeEnum) that new frames of an open board get, as the
+// color boards' storage-mode message does; answers the previous mode, or 0xFFFFFFFF when
+// the board is not open or the mode is not a storage mode.
+typedef uint32_t(WINAPI* KvTestSetStorageModeFn)(const char* boardName, uint32_t mode);
 
 #if defined(KVBOARD_DRIVER) // the driver's own definitions (testport.cpp)
 void WINAPI KvTestTraceStart(void);
@@ -69,5 +73,6 @@ uint32_t WINAPI KvTestImageNumber(const char* boardName);
 void WINAPI KvTestSetDigitalInputs(const char* board, uint32_t pattern);
 void WINAPI KvTestClearDigitalInputs(const char* board);
 uint32_t WINAPI KvTestLineScanWorkers(void);
+uint32_t WINAPI KvTestSetStorageMode(const char* boardName, uint32_t mode);
 #endif
 }
