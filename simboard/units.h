@@ -16,11 +16,13 @@ namespace kvboard {
 
 std::span<const MessageHandler> DeviceHandlers(); // device caps, status, time-out, outputs
 std::span<const MessageHandler> InputHandlers();  // input caps, source, controls, LUTs, triggers
+std::span<const MessageHandler> FrameHandlers();  // frames: allocate, map, info, rectangles
 
 using UnitTable = std::span<const MessageHandler> (*)();
 inline constexpr UnitTable kUnits[] = {
     DeviceHandlers,
     InputHandlers,
+    FrameHandlers,
 };
 
 } // namespace kvboard

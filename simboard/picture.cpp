@@ -1,0 +1,285 @@
+#include "picture.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <numbers>
+
+namespace kvboard {
+
+using namespace imaging;
+
+namespace {
+
+struct Rgb {
+    double r, g, b;
+};
+
+// One pixel value, ready to store: its bytes in the frame's layout and, for YUV frames,
+// its luma and color differences.
+struct Encoded {
+    uint8_t bytes[4] = {};
+    uint8_t y = 0, u = 96, v = 96;
+};
+
+uint8_t Clamp8(double value) {
+    return static_cast<uint8_t>(std::clamp(std::lround(value), 0l, 255l));
+}
+
+uint32_t LookUp(const std::vector<uint32_t>& lut, uint32_t index, uint32_t maxValue) {
+    if (lut.empty()) return std::min(index, maxValue);
+    return std::min(lut[std::min<size_t>(index, lut.size() - 1)], maxValue);
+}
+
+Rgb Adjusted(const ColorAdjust& a, Rgb c) {
+    if (a.Nominal()) return c;
+    double y = 0.299 * c.r + 0.587 * c.g + 0.114 * c.b;
+    double u = 0.492 * (c.b - y) * a.uSaturation / 100.0;
+    double v = 0.877 * (c.r - y) * a.vSaturation / 100.0;
+    y = (y - 128.0) * a.contrast / 100.0 + 128.0 + a.brightness;
+    const double angle = a.hue * std::numbers::pi / 180.0;
+    const double ru = u * std::cos(angle) - v * std::sin(angle);
+    const double rv = u * std::sin(angle) + v * std::cos(angle);
+    double channel[3] = {y + 1.140 * rv, y - 0.395 * ru - 0.581 * rv, y + 2.032 * ru};
+    for (int i = 0; i < 3; ++i) {
+        channel[i] = channel[i] * a.level[i] / 100.0;
+        channel[i] = channel[i] * 255.0 / std::max(1, a.reference[i]);
+        channel[i] += a.offset[i];
+    }
+    return {channel[0], channel[1], channel[2]};
+}
+
+// Packs a grey or color value into the layout's bytes (YUV: the three plane values).
+Encoded Encode(PixelLayout layout, uint8_t r, uint8_t g, uint8_t b, uint32_t grey) {
+    Encoded e;
+    switch (layout) {
+    case PixelLayout::Mono8: e.bytes[0] = static_cast<uint8_t>(std::min(grey, 255u)); break;
+    case PixelLayout::Mono16:
+        e.bytes[0] = static_cast<uint8_t>(grey & 0xFF);
+        e.bytes[1] = static_cast<uint8_t>(grey >> 8);
+        break;
+    case PixelLayout::Yuv: {
+        // The inverse of R = Y + 1.375 V, B = Y + 1.734375 U with U and V offset by 96.
+        const double y = 0.299 * r + 0.587 * g + 0.114 * b;
+        e.y = Clamp8(y);
+        e.u = Clamp8((b - y) / 1.734375 + 96.0);
+        e.v = Clamp8((r - y) / 1.375 + 96.0);
+        break;
+    }
+    case PixelLayout::Rgb565: {
+        const auto word = static_cast<uint16_t>(((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3));
+        e.bytes[0] = static_cast<uint8_t>(word & 0xFF);
+        e.bytes[1] = static_cast<uint8_t>(word >> 8);
+        break;
+    }
+    case PixelLayout::Rgb555: {
+        const auto word = static_cast<uint16_t>(((r >> 3) << 10) | ((g >> 3) << 5) | (b >> 3));
+        e.bytes[0] = static_cast<uint8_t>(word & 0xFF);
+        e.bytes[1] = static_cast<uint8_t>(word >> 8);
+        break;
+    }
+    case PixelLayout::Rgb24:
+    case PixelLayout::Rgb32:
+        e.bytes[0] = b;
+        e.bytes[1] = g;
+        e.bytes[2] = r;
+        break;
+    }
+    return e;
+}
+
+// ---- Scenes --------------------------------------------------------------------------------
+// A scene gives each point a symbol; the palette turns symbols into stored pixel values.
+
+int64_t Mod(int64_t value, int64_t divisor) {
+    const int64_t m = value % divisor;
+    return m < 0 ? m + divisor : m;
+}
+
+uint32_t RampValue(uint16_t source, int64_t x, int64_t y, uint64_t n) {
+    const int64_t shift = static_cast<int64_t>(4 * (n & 0xFFFF));
+    switch (source % 4) {
+    case 0: return static_cast<uint32_t>(Mod(x + y + shift, 256));
+    case 1: return static_cast<uint32_t>(Mod(x + shift, 256));
+    case 2: return static_cast<uint32_t>(Mod(y + shift, 256));
+    default: return static_cast<uint32_t>(Mod(x - y + shift, 256));
+    }
+}
+
+constexpr int kBars = 8;
+constexpr int kBoxSymbol = 8;
+constexpr int kBlackSymbol = 9;
+constexpr Rgb kSymbolColors[] = {
+    {255, 255, 255}, {255, 255, 0}, {0, 255, 255}, {0, 255, 0},     {255, 0, 255},
+    {255, 0, 0},     {0, 0, 255},   {0, 0, 0},     {128, 128, 128}, {0, 0, 0},
+};
+
+uint32_t BarsSymbol(const PictureSettings& s, int64_t x, int64_t y, uint64_t n) {
+    const int64_t width = std::max<uint32_t>(s.sceneWidth, 1);
+    const int64_t height = std::max<uint32_t>(s.sceneHeight, 1);
+    const int64_t box = std::max<int64_t>(height / 4, 1);
+    const int64_t boxX = Mod(static_cast<int64_t>(8 * (n % static_cast<uint64_t>(width))), width);
+    const int64_t boxY = height / 2 - box / 2;
+    const int64_t sx = Mod(x, width);
+    if (sx >= boxX && sx < boxX + box && y >= boxY && y < boxY + box) return kBoxSymbol;
+    return static_cast<uint32_t>((sx * kBars / width + s.source) % kBars);
+}
+
+std::vector<Encoded> MonoPalette(const PictureSettings& s, PixelLayout layout) {
+    // On tables with more entries than raw values the raw value is scaled up.
+    const size_t entries = s.lut[0].empty() ? 256 : s.lut[0].size();
+    const uint32_t step = static_cast<uint32_t>(std::max<size_t>(entries / 256, 1));
+    std::vector<Encoded> palette(256);
+    for (uint32_t raw = 0; raw < 256; ++raw) {
+        const uint32_t grey = s.lut[0].empty() ? raw * (s.lutMaxValue + 1) / 256
+                                               : LookUp(s.lut[0], raw * step, s.lutMaxValue);
+        const uint8_t g8 = static_cast<uint8_t>(std::min(grey, 255u));
+        palette[raw] = Encode(layout, g8, g8, g8, grey);
+    }
+    return palette;
+}
+
+std::vector<Encoded> ColorPalette(const PictureSettings& s, PixelLayout layout) {
+    std::vector<Encoded> palette;
+    for (const Rgb& color : kSymbolColors) {
+        const Rgb a = Adjusted(s.adjust, color);
+        const uint8_t r = static_cast<uint8_t>(LookUp(s.lut[0], Clamp8(a.r), 255));
+        const uint8_t g = static_cast<uint8_t>(LookUp(s.lut[1], Clamp8(a.g), 255));
+        const uint8_t b = static_cast<uint8_t>(LookUp(s.lut[2], Clamp8(a.b), 255));
+        palette.push_back(Encode(layout, r, g, b, (299u * r + 587u * g + 114u * b) / 1000u));
+    }
+    return palette;
+}
+
+bool IsFieldType(uint32_t frameType) {
+    return frameType == 8 || frameType == 16 || frameType == 32;
+}
+
+} // namespace
+
+bool ColorAdjust::Nominal() const {
+    const ColorAdjust n{};
+    return brightness == n.brightness && contrast == n.contrast && vSaturation == n.vSaturation &&
+           uSaturation == n.uSaturation && hue == n.hue && std::equal(level, level + 3, n.level) &&
+           std::equal(reference, reference + 3, n.reference) &&
+           std::equal(offset, offset + 3, n.offset);
+}
+
+void RenderPicture(const PictureSettings& s, uint64_t frameNumber, FrameView dst) {
+    if (dst.pixels == nullptr || dst.width == 0 || dst.height == 0) return;
+    const std::vector<Encoded> palette =
+        s.color ? ColorPalette(s, dst.layout) : MonoPalette(s, dst.layout);
+    const uint32_t black = s.color ? kBlackSymbol : 0;
+    const FrameGeometry& g = dst.geometry;
+    const uint32_t hinc = std::max(g.hinc, 1u), vinc = std::max(g.vinc, 1u);
+    const bool field = IsFieldType(g.frameType);
+    const uint32_t parity = g.frameType == 16 ? 1 : g.frameType == 32 ? (frameNumber & 1) : 0;
+
+    const size_t n = size_t{dst.width} * dst.height;
+    const uint32_t bpp = BytesPerPixel(dst.layout);
+    std::vector<uint32_t> row(dst.width);
+    for (uint32_t y = 0; y < dst.height; ++y) {
+        const uint64_t line = uint64_t{g.top} + uint64_t{y} * vinc;
+        const uint64_t imageY = field ? 2 * line + parity : line;
+        const bool blankLine = s.activeHeight != 0 && imageY >= s.activeHeight;
+        const int64_t sceneY = static_cast<int64_t>(imageY) + s.panY;
+        for (uint32_t x = 0; x < dst.width; ++x) {
+            const uint64_t imageX = uint64_t{g.left} + uint64_t{x} * hinc;
+            const int64_t sceneX = static_cast<int64_t>(imageX) + s.panX;
+            if (blankLine || (s.activeWidth != 0 && imageX >= s.activeWidth))
+                row[x] = black;
+            else
+                row[x] = s.color ? BarsSymbol(s, sceneX, sceneY, frameNumber)
+                                 : RampValue(s.source, sceneX, sceneY, frameNumber);
+        }
+        if (dst.layout == PixelLayout::Yuv) {
+            uint8_t* luma = dst.pixels + size_t{y} * dst.width;
+            uint8_t* u = dst.pixels + n + size_t{y} * dst.width / 2;
+            uint8_t* v = dst.pixels + n + n / 2 + size_t{y} * dst.width / 2;
+            for (uint32_t x = 0; x < dst.width; ++x) {
+                const Encoded& e = palette[row[x]];
+                luma[x] = e.y;
+                if (x % 2 == 0 && x / 2 < (dst.width + 1) / 2) {
+                    u[x / 2] = e.u;
+                    v[x / 2] = e.v;
+                }
+            }
+            continue;
+        }
+        uint8_t* out = dst.pixels + size_t{y} * dst.width * bpp;
+        for (uint32_t x = 0; x < dst.width; ++x, out += bpp)
+            std::memcpy(out, palette[row[x]].bytes, bpp);
+    }
+
+    // The counter goes in last, over whatever the first pixels show.
+    if (n * bpp >= 4) {
+        const auto counter = static_cast<uint32_t>(frameNumber);
+        const uint8_t bytes[4] = {static_cast<uint8_t>(counter), static_cast<uint8_t>(counter >> 8),
+                                  static_cast<uint8_t>(counter >> 16),
+                                  static_cast<uint8_t>(counter >> 24)};
+        std::memcpy(dst.pixels, bytes, 4);
+    }
+}
+
+uint32_t ReadFrameCounter(const uint8_t* pixels) {
+    return uint32_t{pixels[0]} | (uint32_t{pixels[1]} << 8) | (uint32_t{pixels[2]} << 16) |
+           (uint32_t{pixels[3]} << 24);
+}
+
+// ---- Per-board picture state ---------------------------------------------------------------
+
+PictureState& BoardPicture(Board& board) {
+    return board.Unit<PictureState>();
+}
+
+uint64_t NextImageNumber(Board& board) {
+    return BoardPicture(board).imageNumber.fetch_add(1) + 1;
+}
+
+uint16_t EffectiveSource(Board& board) {
+    auto lock = board.Lock();
+    return board.basedSourceSelected ? board.basedSource : board.inputSource;
+}
+
+PictureSettings CurrentPictureSettings(Board& board) {
+    auto lock = board.Lock();
+    const ModelSpec& m = board.model();
+    PictureSettings s;
+    s.color = m.kind == STC_IMG_DEV_COLOR_FRAME_GRABBER;
+    s.source = EffectiveSource(board);
+    s.sceneWidth = board.settings().frameWidth;
+    s.sceneHeight = board.settings().frameHeight;
+
+    // Pan by the distance of the first active pixel and line from their nominals.
+    const auto offset = [&](uint32_t key) -> int32_t {
+        const int index = board.ControlIndex(key);
+        if (index < 0 || s.source >= board.inputSources()) return 0;
+        return board.Value(s.source, index) - board.controls()[index].nominal;
+    };
+    s.panX = offset(STC_FG_CTL_FIRST_ACTIVE_PIXEL);
+    s.panY = offset(STC_FG_CTL_FIRST_ACTIVE_LINE);
+    s.activeWidth = static_cast<uint32_t>(
+        std::max(0, board.ValueOr(s.source, STC_FG_CTL_ACTIVE_PIXEL_COUNT, 0)));
+    // The active line count is per field; a frame holds both fields.
+    s.activeHeight = 2 * static_cast<uint32_t>(
+                             std::max(0, board.ValueOr(s.source, STC_FG_CTL_ACTIVE_LINE_COUNT, 0)));
+
+    const auto ilut =
+        static_cast<uint32_t>(std::max(0, board.ValueOr(s.source, STC_FG_CTL_ILUT, 0)));
+    const uint32_t luts = static_cast<uint32_t>(board.luts.size());
+    if (!s.color) {
+        if (ilut < luts) s.lut[0] = board.luts[ilut];
+    } else if (luts >= 3) {
+        const uint32_t set = ilut % (luts / 3); // a set is red, green and blue
+        for (uint32_t c = 0; c < 3; ++c)
+            s.lut[c] = board.luts[set * 3 + c];
+    } else if (ilut < luts) {
+        for (auto& lut : s.lut)
+            lut = board.luts[ilut];
+    }
+    s.lutMaxValue = m.lutMaxValue;
+    s.adjust = BoardPicture(board).adjust;
+    return s;
+}
+
+} // namespace kvboard

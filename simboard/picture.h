@@ -1,0 +1,118 @@
+// The pictures the simulated boards deliver.
+//
+// Every image a board delivers is rendered anew by RenderPicture from the board's settings
+// and the board's image number, so that a test can tell images apart and see what the
+// settings did:
+//
+// - Monochrome boards show a ramp that moves 4 pixels per image. The raw 8-bit value at
+//   image coordinates (X, Y) for image number n is, by input source s (s mod 4):
+//     0: (X + Y + 4n) mod 256      diagonal ramp
+//     1: (X + 4n) mod 256          horizontal ramp
+//     2: (Y + 4n) mod 256          vertical ramp
+//     3: (X - Y + 4n) mod 256      the other diagonal
+//   The input lookup table selected by the ILUT control maps it to the pixel: on a board
+//   with 1024-entry tables the raw value is first scaled by 4 (entry 4v for raw value v).
+// - Color boards show eight color bars across the image (white, yellow, cyan, green,
+//   magenta, red, blue, black; source s starts the sequence at bar s mod 8) and a grey box
+//   (128, 128, 128) of a quarter of the image height that moves 8 pixels to the right per
+//   image. The color adjustments (ColorAdjust) and the red, green and blue lookup tables of
+//   the selected set then apply.
+// - The active video window places the digitised image: moving the first active pixel or
+//   line pans the picture, and pixels beyond the active pixel count or line count are black.
+//
+// The frame counter. After rendering, the first 4 bytes of the frame's memory (row 0: the
+// first 4 pixels of a monochrome or YUV frame, the first pixel of an RGB32 frame) hold the
+// low 32 bits of the image number, little-endian. Image numbers count every image the board
+// delivers (acquisitions and live video alike), starting at 1. A test reads the counter with
+// STM_READ_FRAME_RECT of the first 4 pixels (or through the mapped base address) and takes
+// bytes 0 to 3.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <vector>
+
+#include "board.h"
+#include "pixel_format.h"
+
+namespace kvboard {
+
+// The color adjustments of a color board, as written through the color image parameters.
+// Every value is the one written; the nominal values leave the picture unchanged.
+struct ColorAdjust {
+    int32_t brightness = 0;                 // added to the luma (levels 0 to 255)
+    int32_t contrast = 100;                 // luma gain around mid-grey (128), percent
+    int32_t vSaturation = 100;              // gain of V (the red color difference), percent
+    int32_t uSaturation = 100;              // gain of U (the blue color difference), percent
+    int32_t hue = 0;                        // rotation of the U-V plane, degrees
+    int32_t level[3] = {100, 100, 100};     // red, green, blue gain, percent
+    int32_t reference[3] = {255, 255, 255}; // red, green, blue white reference: the channel
+                                            // value that shows full scale (1 to 255 and more)
+    int32_t offset[3] = {0, 0, 0};          // red, green, blue, added after gain and reference
+
+    bool Nominal() const;
+};
+
+// How frame pixel (x, y) maps to the digitised image: X = left + x * hinc; Y = top + y * vinc,
+// except for a field frame type (EvenField 8, OddField 16, NextField 32), whose lines are
+// one field: Y = 2 (top + y * vinc) + parity (odd field 1; NextField takes the parity of
+// the image number).
+struct FrameGeometry {
+    uint32_t left = 0;
+    uint32_t top = 0;
+    uint32_t hinc = 1;
+    uint32_t vinc = 1;
+    uint32_t frameType = 0; // FrameTypeEnum
+};
+
+// Where a picture goes: pixel memory of width x height pixels in `layout`, rows back to back.
+struct FrameView {
+    uint8_t* pixels = nullptr;
+    uint32_t width = 0;
+    uint32_t height = 0;
+    PixelLayout layout = PixelLayout::Mono8;
+    FrameGeometry geometry;
+};
+
+struct PictureSettings {
+    bool color = false;        // color bars; else the monochrome ramp
+    uint16_t source = 0;       // the input source digitised
+    uint32_t sceneWidth = 640; // size of the camera's scene (the board's default frame)
+    uint32_t sceneHeight = 480;
+    int32_t panX = 0; // first active pixel and line relative to their nominals
+    int32_t panY = 0;
+    uint32_t activeWidth = 0;  // pixels per line digitised (0: unlimited)
+    uint32_t activeHeight = 0; // lines per frame digitised (0: unlimited)
+    // Input lookup tables: monochrome uses lut[0]; color uses red, green, blue. Empty: identity.
+    std::vector<uint32_t> lut[3];
+    uint32_t lutMaxValue = 255;
+    ColorAdjust adjust;
+};
+
+// Renders image number `frameNumber` into `dst` and stamps the frame counter.
+void RenderPicture(const PictureSettings& settings, uint64_t frameNumber, FrameView dst);
+
+// The frame counter stamped into a frame's first 4 bytes.
+uint32_t ReadFrameCounter(const uint8_t* pixels);
+
+// ---- Per-board picture state ---------------------------------------------------------------
+
+// What a board's picture depends on beyond its input controls. Guarded by the board lock
+// (except the image number). The color family writes `adjust` (STM_CLR_IMAGE_PARAMETER) and
+// `storageMode` (STM_CLR_STORAGE_MODE); new frames take the storage mode current at
+// allocation.
+struct PictureState : UnitState {
+    ColorAdjust adjust;
+    StorageModeEnum storageMode = DefaultImage;
+    std::atomic<uint64_t> imageNumber{0}; // of the last image delivered
+};
+
+PictureState& BoardPicture(Board& board);
+// The number of the next image the board delivers (1 for the first).
+uint64_t NextImageNumber(Board& board);
+// The effective input source: the based source while one is selected, else the input source.
+uint16_t EffectiveSource(Board& board);
+// The board's current picture settings. Takes the board lock.
+PictureSettings CurrentPictureSettings(Board& board);
+
+} // namespace kvboard
