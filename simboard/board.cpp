@@ -8,9 +8,16 @@
 namespace kvboard {
 
 void UnitSlots::StopAll(StopMode mode) {
-    std::lock_guard lock(mutex_);
-    for (auto& slot : slots_)
-        slot.second->Stop(mode);
+    // Stop outside the slot lock: a worker being waited for may still look up a unit. States
+    // are never removed before the owner is destroyed, so the pointers stay valid.
+    std::vector<UnitState*> states;
+    {
+        std::lock_guard lock(mutex_);
+        for (auto& slot : slots_)
+            states.push_back(slot.second.get());
+    }
+    for (UnitState* state : states)
+        state->Stop(mode);
 }
 
 namespace {

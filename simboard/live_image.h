@@ -8,17 +8,19 @@
 #include <cstdint>
 #include <vector>
 
+#include "pixel_format.h"
+
 namespace kvboard {
 
-struct Rgb {
+struct Rgb8 {
     uint8_t r, g, b;
-    bool operator==(const Rgb&) const = default;
+    bool operator==(const Rgb8&) const = default;
 };
 
 // Passthru lookup table: for a grey board, video value v shows as entry v; for a color board,
 // each channel goes through its own component of the table (red through .r and so on).
 constexpr size_t kPassthruLutEntries = 256;
-using PassthruLut = std::array<Rgb, kPassthruLutEntries>;
+using PassthruLut = std::array<Rgb8, kPassthruLutEntries>;
 PassthruLut IdentityLut();
 
 // Pixels of a display image and of overlay surfaces: 32-bit 0x00RRGGBB (the layout of a
@@ -29,23 +31,26 @@ struct DisplayImage {
     std::vector<uint32_t> pixels;
 };
 
-constexpr uint32_t PackRgb(Rgb c) {
+constexpr uint32_t PackRgb(Rgb8 c) {
     return (uint32_t{c.r} << 16) | (uint32_t{c.g} << 8) | c.b;
 }
-constexpr Rgb UnpackRgb(uint32_t c) {
+constexpr Rgb8 UnpackRgb(uint32_t c) {
     return {static_cast<uint8_t>(c >> 16), static_cast<uint8_t>(c >> 8), static_cast<uint8_t>(c)};
 }
 
-// A video image as the board digitises it: `bytesPerPixel` 1 (8-bit grey), 2 (grey in the low
-// `significantBits` of a little-endian word), 3 (blue, green, red) or 4 (blue, green, red, x).
+// A video image in one of the frame layouts, rows back to back.
 struct VideoView {
-    const uint8_t* pixels = nullptr;
+    uint8_t* pixels = nullptr;
     int32_t width = 0;
     int32_t height = 0;
-    uint32_t bytesPerPixel = 1;
-    uint32_t significantBits = 8; // grey words only
-    size_t stride = 0;            // bytes per row
+    PixelLayout layout = PixelLayout::Mono8;
+    uint32_t greyBits = 8; // significant bits of a Mono16 pixel
 };
+// The display color of video pixel (x, y), before the passthru lookup table.
+Rgb8 ReadVideoPixel(const VideoView& video, int32_t x, int32_t y);
+// Stores a color at video pixel (x, y): grey layouts take its luminance; a YUV pixel shares
+// its color differences with the other pixel of its pair, which therefore change too.
+void WriteVideoPixel(const VideoView& video, int32_t x, int32_t y, Rgb8 color);
 
 // The display pixel (x, y) shows the video pixel (originX + x * video width / display width,
 // originY + y * video height / display height): the origin pans the picture without changing
@@ -65,5 +70,7 @@ struct OverlayView {
 };
 uint32_t OverlayPixel(uint32_t under, uint32_t over, uint32_t colorKey, bool translucent);
 void LayOverlay(const OverlayView& overlay, DisplayImage& display);
+// The same, merged into the pixels of a video image.
+void LayOverlay(const OverlayView& overlay, const VideoView& video);
 
 } // namespace kvboard

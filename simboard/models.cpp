@@ -146,6 +146,9 @@ constexpr auto kKv760xControls =
          std::array{OneOf(STC_FG_CTL_VIDEO_TYPE, STC_FG_VID_COMPOSITE, STC_FG_VID_COMPOSITE)},
          FrameSelect<1024, 1024>());
 
+constexpr PassthruScaling kScaleTo1024{16, 1024, 4, 16, 1024, 2};
+constexpr PassthruScaling kScaleTo4096{16, 4096, 4, 16, 4096, 2};
+
 constexpr PulseCaps kCameraPulse{1, {1, 65535, 1, 1000}, {1, 16'777'215, 1, 1000}};
 
 // clang-format off
@@ -159,7 +162,8 @@ constexpr ModelSpec kModels[] = {
      .triggerTypes = kSoftwareAndExternal, .multTriggerTypes = kSoftwareAndExternal,
      .multTriggerModes = kBothModes, .eventTypes = 0, .eventCount = kNoEvents,
      .strobeTypes = 0, .strobeWidths = {}, .singleFrameOps = kAllOps, .multFrameOps = kAllOps,
-     .pulse = nullptr, .controls = kKv7100Controls},
+     .pulse = nullptr, .passthruScaling = &kScaleTo1024,
+     .controls = kKv7100Controls},
     {.code = KV7400, .boardName = "SIM7400", .deviceName = "KV7400 (simulated)",
      .kind = STC_IMG_DEV_MONO_FRAME_GRABBER, .families = FamilyBit(Family::Lib7400),
      .frameWidth = 640, .frameHeight = 480, .inputSources = 4,
@@ -170,7 +174,8 @@ constexpr ModelSpec kModels[] = {
      .multTriggerModes = kBothModes, .eventTypes = kAllEvents, .eventCount = kEventCounts,
      .strobeTypes = kAllStrobes, .strobeWidths = kStrobeWidths,
      .singleFrameOps = kAllOps, .multFrameOps = kAllOps,
-     .pulse = nullptr, .controls = kKv7400Controls},
+     .pulse = nullptr, .passthruScaling = &kScaleTo1024,
+     .controls = kKv7400Controls},
     {.code = KV7700, .boardName = "SIM7700", .deviceName = "KV7700 (simulated)",
      .kind = STC_IMG_DEV_MONO_FRAME_GRABBER, .families = FamilyBit(Family::Camera),
      .frameWidth = 640, .frameHeight = 480, .inputSources = 2,
@@ -181,7 +186,8 @@ constexpr ModelSpec kModels[] = {
      .multTriggerModes = kBothModes, .eventTypes = 0, .eventCount = kNoEvents,
      .strobeTypes = kAllStrobes, .strobeWidths = kStrobeWidths,
      .singleFrameOps = kAllOps, .multFrameOps = kAllOps,
-     .pulse = &kCameraPulse, .controls = kKv7700Controls},
+     .pulse = &kCameraPulse, .passthruScaling = &kScaleTo4096,
+     .controls = kKv7700Controls},
     {.code = KV7300, .boardName = "SIM7300", .deviceName = "KV7300 (simulated)",
      .kind = STC_IMG_DEV_COLOR_FRAME_GRABBER, .families = FamilyBit(Family::Color),
      .frameWidth = 640, .frameHeight = 480, .inputSources = 3,
@@ -192,7 +198,8 @@ constexpr ModelSpec kModels[] = {
      .multTriggerModes = ValueBit(STC_FG_TRIGMODE_TO_START), .eventTypes = 0,
      .eventCount = kNoEvents, .strobeTypes = 0, .strobeWidths = {},
      .singleFrameOps = kAllOps, .multFrameOps = kHostOps,
-     .pulse = nullptr, .controls = kKv7300Controls},
+     .pulse = nullptr, .passthruScaling = &kScaleTo1024,
+     .controls = kKv7300Controls},
     {.code = KV7500, .boardName = "SIM7500", .deviceName = "KV7500 (simulated)",
      .kind = STC_IMG_DEV_COLOR_FRAME_GRABBER, .families = FamilyBit(Family::Color),
      .frameWidth = 768, .frameHeight = 576, .inputSources = 2,
@@ -202,7 +209,8 @@ constexpr ModelSpec kModels[] = {
      .triggerTypes = kSoftwareAndExternal, .multTriggerTypes = kSoftwareAndExternal,
      .multTriggerModes = kBothModes, .eventTypes = 0, .eventCount = kNoEvents,
      .strobeTypes = 0, .strobeWidths = {}, .singleFrameOps = kAllOps, .multFrameOps = kAllOps,
-     .pulse = nullptr, .controls = kKv7500Controls},
+     .pulse = nullptr, .passthruScaling = &kScaleTo1024,
+     .controls = kKv7500Controls},
     {.code = KV7400LS, .boardName = "SIM7400LS", .deviceName = "KV7400LS (simulated)",
      .kind = STC_IMG_DEV_MONO_FRAME_GRABBER, .families = Family::Lib7400 | Family::LineScan,
      .frameWidth = 2048, .frameHeight = 512, .inputSources = 1,
@@ -213,7 +221,8 @@ constexpr ModelSpec kModels[] = {
      .multTriggerModes = ValueBit(STC_FG_TRIGMODE_TO_START), .eventTypes = 0,
      .eventCount = kNoEvents, .strobeTypes = 0, .strobeWidths = {},
      .singleFrameOps = kHostOps, .multFrameOps = kHostOps,
-     .pulse = nullptr, .controls = kKv7400LsControls},
+     .pulse = nullptr, .passthruScaling = nullptr,
+     .controls = kKv7400LsControls},
     {.code = KV760X, .boardName = "SIM760X", .deviceName = "KV760X (simulated)",
      .kind = STC_IMG_DEV_MONO_FRAME_GRABBER, .families = 0,
      .frameWidth = 640, .frameHeight = 480, .inputSources = 2,
@@ -224,7 +233,8 @@ constexpr ModelSpec kModels[] = {
      .multTriggerModes = ValueBit(STC_FG_TRIGMODE_TO_START), .eventTypes = 0,
      .eventCount = kNoEvents, .strobeTypes = 0, .strobeWidths = {},
      .singleFrameOps = kHostOps, .multFrameOps = kHostOps,
-     .pulse = nullptr, .controls = kKv760xControls},
+     .pulse = nullptr, .passthruScaling = nullptr,
+     .controls = kKv760xControls},
 };
 // clang-format on
 

@@ -79,6 +79,12 @@ struct PulseCaps { // the expose pulse of a digital-camera board
     imaging::stSTT_LNG_RNG rangeExt;
 };
 
+// Passthru scaling limits. Their nominal answers are the board's frame width and height.
+struct PassthruScaling {
+    int32_t minWidth, maxWidth, widthStep;
+    int32_t minHeight, maxHeight, heightStep;
+};
+
 struct ModelSpec {
     uint32_t code;          // DeviceTypeCode: the board's device id
     const char* boardName;  // the board registration installs for the model
@@ -110,6 +116,7 @@ struct ModelSpec {
     imaging::stSTT_FG_FRAME_OPS singleFrameOps;
     imaging::stSTT_FG_FRAME_OPS multFrameOps;
     const PulseCaps* pulse; // null: no expose pulse
+    const PassthruScaling* passthruScaling; // null: live video is shown at the frame's size
 
     std::span<const ControlSpec> controls;
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "frames.h"
 #include "handle_release.h"
 #include "units.h"
 
@@ -177,6 +178,32 @@ Result EraseSurface(Call& call) {
     return Ok();
 }
 
+// Burns the surface into the frame's pixels as it would show over live video: color-key
+// pixels leave the frame as it is, the others replace it, or mix with it when translucent.
+// The surface must cover the whole frame.
+Result OverlaySurfaceOnFrame(Call& call) {
+    OverlayBlock block{};
+    if (!ReadBlock(call.param1, block)) return Fail(drv::STS_NULL);
+    bool translucent = false;
+    if (!Switch(call.param2, translucent)) return Fail(drv::STS_RANGE);
+    Surfaces& s = call.board.Unit<Surfaces>();
+    std::lock_guard lock(s.mutex);
+    const Surface* surface = Find(s, block.Surface);
+    if (surface == nullptr) return Fail(drv::STS_INVALID_SURFACE_HANDLE);
+    uint32_t status = 0;
+    const FramePtr frame = FindFrame(call.board, block.Frame, status);
+    if (!frame) return Fail(status);
+    if (surface->width < static_cast<int32_t>(frame->width()) ||
+        surface->height < static_cast<int32_t>(frame->height()))
+        return Fail(drv::STS_SURFACE_TOO_SMALL);
+    GdiFlush(); // drawing the caller batched must be in the surface first
+    const VideoView video{frame->pixels(), static_cast<int32_t>(frame->width()),
+                          static_cast<int32_t>(frame->height()), frame->layout(),
+                          call.board.model().pixelDepth};
+    LayOverlay(surface->View(translucent), video);
+    return Ok();
+}
+
 constexpr MessageHandler kHandlers[] = {
     {Family::Standard, msg::STM_CREATE_SURFACE, CreateSurface},
     {Family::Standard, msg::STM_DESTROY_SURFACE, DestroySurface},
@@ -187,6 +214,7 @@ constexpr MessageHandler kHandlers[] = {
     {Family::Standard, msg::STM_SELECT_SURFACE, SelectSurface},
     {Family::Standard, msg::STM_ENABLE_OVERLAYS, EnableOverlays},
     {Family::Standard, msg::STM_ERASE_SURFACE, EraseSurface},
+    {Family::Standard, msg::STM_OVERLAY_SURFACE_ON_FRAME, OverlaySurfaceOnFrame},
 };
 
 } // namespace
