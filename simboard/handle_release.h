@@ -20,7 +20,8 @@ public:
     }
     void Stop(StopMode mode) override {
         if (mode == StopMode::Signal) return;
-        if (const std::shared_ptr<Board> board = board_.lock()) board->Unit<BoardUnit>().Release(id_);
+        if (const std::shared_ptr<Board> board = board_.lock())
+            board->Unit<BoardUnit>().Release(id_);
     }
 
 private:

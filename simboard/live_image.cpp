@@ -76,12 +76,8 @@ void WriteVideoPixel(const VideoView& v, int32_t x, int32_t y, Rgb8 c) {
         v.pixels[n + i / 2] = Clamp8((c.b - luma) * 64 / 111 + 96);
         v.pixels[n + n / 2 + i / 2] = Clamp8((c.r - luma) * 64 / 88 + 96);
         return;
-    case PixelLayout::Rgb565:
-        store(((c.r >> 3) << 11) | ((c.g >> 2) << 5) | (c.b >> 3));
-        return;
-    case PixelLayout::Rgb555:
-        store(((c.r >> 3) << 10) | ((c.g >> 3) << 5) | (c.b >> 3));
-        return;
+    case PixelLayout::Rgb565: store(((c.r >> 3) << 11) | ((c.g >> 2) << 5) | (c.b >> 3)); return;
+    case PixelLayout::Rgb555: store(((c.r >> 3) << 10) | ((c.g >> 3) << 5) | (c.b >> 3)); return;
     case PixelLayout::Rgb24:
     case PixelLayout::Rgb32:
         p[0] = c.b;
@@ -147,8 +143,8 @@ void LayOverlay(const OverlayView& overlay, const VideoView& video) {
         for (int32_t x = 0; x < width; ++x) {
             if ((over[x] & kRgbMask) == (overlay.colorKey & kRgbMask)) continue;
             const uint32_t under = PackRgb(ReadVideoPixel(video, x, y));
-            const uint32_t merged = OverlayPixel(under, over[x], overlay.colorKey,
-                                                 overlay.translucent);
+            const uint32_t merged =
+                OverlayPixel(under, over[x], overlay.colorKey, overlay.translucent);
             WriteVideoPixel(video, x, y, UnpackRgb(merged));
         }
     }

@@ -87,10 +87,9 @@ public:
     void operator()() {
         using Clock = std::chrono::steady_clock;
         const uint32_t rate = board_.settings().frameRate;
-        const auto period = rate == 0 ? Clock::duration::zero()
-                                      : std::chrono::duration_cast<Clock::duration>(
-                                            std::chrono::seconds(1)) /
-                                            rate;
+        const auto period =
+            rate == 0 ? Clock::duration::zero()
+                      : std::chrono::duration_cast<Clock::duration>(std::chrono::seconds(1)) / rate;
         auto due = Clock::now();
         for (;;) {
             try {
@@ -231,8 +230,7 @@ uint32_t Begin(Call& call, StartRequest request, Started& started) {
         if (p.nextJob == 0) p.nextJob = 1;
     }
     try {
-        run->worker =
-            std::thread(LiveVideo(*run, board, p, surfaces, picture, sync, extSync));
+        run->worker = std::thread(LiveVideo(*run, board, p, surfaces, picture, sync, extSync));
     } catch (const std::system_error&) {
         return drv::STS_SYSERROR;
     }
@@ -336,8 +334,8 @@ Result QueryPassthruCaps(Call& call) {
                                      static_cast<int32_t>(s.frameWidth)});
     case STC_FG_PC_SCALE_HEIGHT_LIMITS:
         if (scaling == nullptr) break;
-        return out.Put(stSTT_LNG_RNG{scaling->minHeight, scaling->maxHeight,
-                                     scaling->heightStep, static_cast<int32_t>(s.frameHeight)});
+        return out.Put(stSTT_LNG_RNG{scaling->minHeight, scaling->maxHeight, scaling->heightStep,
+                                     static_cast<int32_t>(s.frameHeight)});
     default: break;
     }
     return Fail(drv::STS_UNSUPKEY);
@@ -357,9 +355,9 @@ Result SetPassthruScaling(Call& call) {
     if (!ReadBlock(call.param1, size)) return Fail(drv::STS_NULL);
     Output out(call.param2);
     if (const uint32_t status = out.Check(sizeof size)) return Fail(status);
-    const PairBlock used{Fit(size.First, limits->minWidth, limits->maxWidth, limits->widthStep),
-                         Fit(size.Second, limits->minHeight, limits->maxHeight,
-                             limits->heightStep)};
+    const PairBlock used{
+        Fit(size.First, limits->minWidth, limits->maxWidth, limits->widthStep),
+        Fit(size.Second, limits->minHeight, limits->maxHeight, limits->heightStep)};
     Passthru& p = call.board.Unit<Passthru>();
     {
         std::lock_guard lock(p.mutex);
@@ -380,7 +378,8 @@ Result SetSourceOrigin(Call& call) {
     if (!ReadBlock(call.param1, origin)) return Fail(drv::STS_NULL);
     const Board& board = call.board;
     if (origin.First < 0 || origin.Second < 0 ||
-        origin.First >= MaxFrameExtent(board, STC_FG_CTL_FRAME_WIDTH, board.settings().frameWidth) ||
+        origin.First >=
+            MaxFrameExtent(board, STC_FG_CTL_FRAME_WIDTH, board.settings().frameWidth) ||
         origin.Second >=
             MaxFrameExtent(board, STC_FG_CTL_FRAME_HEIGHT, board.settings().frameHeight))
         return Fail(drv::STS_RANGE);

@@ -51,9 +51,9 @@ constexpr int32_t kLastFreePaletteEntry = kPaletteEntries - 11;
 // One running live video.
 struct PassthruRun {
     PassthruMode mode = PassthruMode::Async;
-    DWORD_PTR owner = 0;    // the handle that started it
-    imaging::JobId job = 0; // 0 for mode 8
-    HWND window = nullptr;  // null: extended mode without a window
+    DWORD_PTR owner = 0;          // the handle that started it
+    imaging::JobId job = 0;       // 0 for mode 8
+    HWND window = nullptr;        // null: extended mode without a window
     std::vector<FramePtr> frames; // the passthru frame, or the extended mode's list
     int32_t* counters = nullptr;  // extended mode: the caller's fill counter per list position
     OwnedHandle stop;             // manual reset
