@@ -115,7 +115,7 @@ struct ModelSpec {
     std::span<const int32_t> strobeWidths;
     imaging::stSTT_FG_FRAME_OPS singleFrameOps;
     imaging::stSTT_FG_FRAME_OPS multFrameOps;
-    const PulseCaps* pulse; // null: no expose pulse
+    const PulseCaps* pulse;                 // null: no expose pulse
     const PassthruScaling* passthruScaling; // null: live video is shown at the frame's size
 
     std::span<const ControlSpec> controls;
