@@ -8,8 +8,14 @@
 namespace kvboard {
 
 void UnitSlots::StopAll(StopMode mode) {
-    // Stop outside the slot lock: a worker being waited for may still look up a unit. States
-    // are never removed before the owner is destroyed, so the pointers stay valid.
+    if (mode == StopMode::Signal) {
+        // Under the loader lock, where a dead thread may hold the mutex: slots are only ever
+        // added, so the list can be walked without it.
+        for (auto& slot : slots_)
+            slot.second->Stop(mode);
+        return;
+    }
+    // Stop outside the lock: a worker being stopped may still look up a unit state.
     std::vector<UnitState*> states;
     {
         std::lock_guard lock(mutex_);
@@ -120,6 +126,13 @@ std::shared_ptr<Instance> FindInstance(DWORD_PTR id) {
     std::shared_lock lock(r.mutex);
     const auto it = r.instances.find(id);
     return it == r.instances.end() ? nullptr : it->second;
+}
+
+std::shared_ptr<Board> FindOpenBoard(const std::string& name) {
+    Registry& r = Handles();
+    std::shared_lock lock(r.mutex);
+    const auto it = r.boards.find(BoardKey(name));
+    return it == r.boards.end() ? nullptr : it->second.board;
 }
 
 bool CloseInstance(DWORD_PTR id) {

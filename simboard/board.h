@@ -139,6 +139,8 @@ private:
 DWORD_PTR OpenInstance(BoardSettings settings);
 // The open handle with this driver id, or null.
 std::shared_ptr<Instance> FindInstance(DWORD_PTR id);
+// The board with this name (ignoring case) while a handle is open on it, or null.
+std::shared_ptr<Board> FindOpenBoard(const std::string& name);
 // Closes a handle; the last handle on a board stops the board's units. False when the id is
 // not open.
 bool CloseInstance(DWORD_PTR id);

@@ -5,6 +5,8 @@
 #include <mutex>
 #include <vector>
 
+#include "acquire.h"
+#include "picture.h"
 #include "trace.h"
 
 namespace kvboard {
@@ -58,6 +60,13 @@ std::optional<Result> TakeScriptedFailure(UINT message) {
     return std::nullopt;
 }
 
+constexpr uint32_t kNotOpen = 0xFFFFFFFF;
+
+std::shared_ptr<Board> OpenBoard(const char* name) {
+    if (name == nullptr) return nullptr;
+    return FindOpenBoard(name);
+}
+
 } // namespace kvboard
 
 extern "C" {
@@ -99,6 +108,22 @@ void WINAPI KvTestClearFailures(void) {
     kvboard::Port& p = kvboard::ThePort();
     std::lock_guard lock(p.mutex);
     p.scripts.clear();
+}
+
+uint32_t WINAPI KvTestFireTrigger(const char* boardName) {
+    const auto board = kvboard::OpenBoard(boardName);
+    return board ? kvboard::BoardEngine(*board).FireTrigger() : kvboard::kNotOpen;
+}
+
+uint32_t WINAPI KvTestTriggerWaiters(const char* boardName) {
+    const auto board = kvboard::OpenBoard(boardName);
+    return board ? kvboard::BoardEngine(*board).TriggerWaiters() : kvboard::kNotOpen;
+}
+
+uint32_t WINAPI KvTestImageNumber(const char* boardName) {
+    const auto board = kvboard::OpenBoard(boardName);
+    return board ? static_cast<uint32_t>(kvboard::BoardPicture(*board).imageNumber.load())
+                 : kvboard::kNotOpen;
 }
 
 } // extern "C"

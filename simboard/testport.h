@@ -38,6 +38,15 @@ typedef BOOL(WINAPI* KvTestTraceGetFn)(uint32_t index, KvTraceRecord* record);
 typedef void(WINAPI* KvTestFailNextFn)(uint32_t message, uint32_t count, uint32_t driverStatus,
                                        int64_t result);
 typedef void(WINAPI* KvTestClearFailuresFn)(void);
+// Fires the external trigger input of an open board (its registered name, any case): every
+// acquisition waiting for a trigger on it goes on. Answers how many were waiting, or
+// 0xFFFFFFFF when no handle is open on such a board.
+typedef uint32_t(WINAPI* KvTestFireTriggerFn)(const char* boardName);
+// How many acquisitions wait for the board's trigger now (0xFFFFFFFF: board not open), so
+// that a test fires only once the acquisition listens (an earlier pulse is not seen).
+typedef uint32_t(WINAPI* KvTestTriggerWaitersFn)(const char* boardName);
+// The number of the last image the board delivered (0: none yet; 0xFFFFFFFF: not open).
+typedef uint32_t(WINAPI* KvTestImageNumberFn)(const char* boardName);
 
 #if defined(KVBOARD_DRIVER) // the driver's own definitions (testport.cpp)
 void WINAPI KvTestTraceStart(void);
@@ -46,5 +55,8 @@ uint32_t WINAPI KvTestTraceCount(void);
 BOOL WINAPI KvTestTraceGet(uint32_t index, KvTraceRecord* record);
 void WINAPI KvTestFailNext(uint32_t message, uint32_t count, uint32_t driverStatus, int64_t result);
 void WINAPI KvTestClearFailures(void);
+uint32_t WINAPI KvTestFireTrigger(const char* boardName);
+uint32_t WINAPI KvTestTriggerWaiters(const char* boardName);
+uint32_t WINAPI KvTestImageNumber(const char* boardName);
 #endif
 }

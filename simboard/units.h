@@ -14,19 +14,18 @@
 
 namespace kvboard {
 
-std::span<const MessageHandler> DeviceHandlers(); // device caps, status, time-out, outputs
-std::span<const MessageHandler> InputHandlers();  // input caps, source, controls, LUTs, triggers
-std::span<const MessageHandler> FrameHandlers();  // frames: allocate, map, info, rectangles
+std::span<const MessageHandler> DeviceHandlers();   // device caps, status, time-out, outputs
+std::span<const MessageHandler> InputHandlers();    // input caps, source, controls, LUTs, triggers
+std::span<const MessageHandler> FrameHandlers();    // frames: allocate, map, info, rectangles
+std::span<const MessageHandler> AcquireHandlers();  // acquisition: synchronous, asynchronous jobs
+std::span<const MessageHandler> DrawHandlers();     // drawing a frame into a window
 std::span<const MessageHandler> PassthruHandlers(); // live video, its settings, sync event
 std::span<const MessageHandler> SurfaceHandlers();  // overlay surfaces
 
 using UnitTable = std::span<const MessageHandler> (*)();
 inline constexpr UnitTable kUnits[] = {
-    DeviceHandlers,
-    InputHandlers,
-    FrameHandlers,
-    PassthruHandlers,
-    SurfaceHandlers,
+    DeviceHandlers, InputHandlers,    FrameHandlers,   AcquireHandlers,
+    DrawHandlers,   PassthruHandlers, SurfaceHandlers,
 };
 
 } // namespace kvboard
