@@ -480,3 +480,26 @@ TEST(LiveVideo, ClosingTheLastHandleWhileRunningEndsEverything) {
 
 } // namespace
 } // namespace simtest
+
+namespace simtest {
+namespace {
+
+// A program that ends while live video runs and its handle is still open ends cleanly: the
+// worker is told to end at process detach and nothing crashes or hangs on the way out.
+TEST(LiveVideoDeathTest, ProcessEndsWhileLiveVideoRuns) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            TestWindow window;
+            auto* d = new Driver(kMono); // deliberately never closed
+            const FrameHandle frame = AllocateFrame(*d);
+            JobId job = 0;
+            if (StartAsync(*d, window.get(), frame, job) != 1) std::exit(2);
+            if (!WaitImages(SyncEvent(*d), 3)) std::exit(3);
+            std::exit(0);
+        },
+        ::testing::ExitedWithCode(0), "");
+}
+
+} // namespace
+} // namespace simtest
