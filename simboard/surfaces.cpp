@@ -114,7 +114,6 @@ Result GetSurfaceDc(Call& call) {
     std::lock_guard lock(s.mutex);
     Surface* surface = Find(s, call.param1);
     if (surface == nullptr) return Fail(drv::STS_INVALID_SURFACE_HANDLE);
-    surface->dcHeld = true;
     *answer = surface->dc.get();
     return Ok();
 }
@@ -127,7 +126,6 @@ Result ReleaseSurfaceDc(Call& call) {
     if (reinterpret_cast<HDC>(call.param2) != surface->dc.get()) return Fail(kStsInvalidSurfaceDc);
     // The caller drew on its own thread: make its batched drawing reach the pixels.
     GdiFlush();
-    surface->dcHeld = false;
     return Ok();
 }
 

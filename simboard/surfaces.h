@@ -41,7 +41,6 @@ struct Surface {
     const uint32_t flags;
     const DWORD_PTR owner; // the handle that created it
     uint32_t colorKey = 0; // 0x00RRGGBB
-    bool dcHeld = false;   // handed out by STM_GET_SURFACE_DC and not yet released
     uint32_t* pixels = nullptr;
     OwnedBitmap bitmap;
     OwnedMemoryDc dc;
