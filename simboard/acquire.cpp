@@ -325,11 +325,50 @@ Result AcquireMultiple(Call& call) {
         engine.Acquire(call.board, frames, MultipleTriggerPlan(call.board), nullptr, nullptr));
 }
 
+// The jobs a handle started: they end when the handle closes, even while other handles on
+// the board stay open.
+class HandleJobs : public UnitState {
+public:
+    void Add(Board& board, JobId id) {
+        std::lock_guard lock(mutex_);
+        board_ = &board;
+        if (ids_.size() >= kPruneAt) {
+            AcquireEngine& engine = BoardEngine(board);
+            std::erase_if(ids_, [&](JobId job) {
+                AsyncDoneAnswer answer{};
+                return engine.Query(job, answer) != 0 || answer.Done == 1;
+            });
+        }
+        ids_.push_back(id);
+    }
+    void Stop(StopMode mode) override {
+        if (mode == StopMode::Signal) return; // the board's engine is told to stop as well
+        std::vector<JobId> ids;
+        Board* board = nullptr;
+        {
+            std::lock_guard lock(mutex_);
+            ids.swap(ids_);
+            board = board_;
+        }
+        if (board == nullptr) return;
+        uint32_t jobStatus = 0;
+        for (const JobId id : ids)
+            BoardEngine(*board).StopJob(id, jobStatus);
+    }
+
+private:
+    static constexpr size_t kPruneAt = 64;
+    std::mutex mutex_;
+    Board* board_ = nullptr;
+    std::vector<JobId> ids_;
+};
+
 Result StartJob(Call& call, std::vector<FramePtr> frames, const TriggerPlan& plan) {
     Output out(call.param2);
     uint32_t status = 0;
     const JobId id = BoardEngine(call.board).Start(call.board, std::move(frames), plan, status);
     if (id == 0) return Fail(status);
+    call.instance.Unit<HandleJobs>().Add(call.board, id);
     return out.Put(id);
 }
 

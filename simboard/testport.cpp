@@ -126,4 +126,14 @@ uint32_t WINAPI KvTestImageNumber(const char* boardName) {
                  : kvboard::kNotOpen;
 }
 
+uint32_t WINAPI KvTestSetStorageMode(const char* boardName, uint32_t mode) {
+    const auto board = kvboard::OpenBoard(boardName);
+    if (!board || !kvboard::IsStorageMode(mode)) return kvboard::kNotOpen;
+    auto lock = board->Lock();
+    kvboard::PictureState& picture = kvboard::BoardPicture(*board);
+    const uint32_t previous = picture.storageMode;
+    picture.storageMode = static_cast<kvboard::StorageModeEnum>(mode);
+    return previous;
+}
+
 } // extern "C"

@@ -47,6 +47,10 @@ typedef uint32_t(WINAPI* KvTestFireTriggerFn)(const char* boardName);
 typedef uint32_t(WINAPI* KvTestTriggerWaitersFn)(const char* boardName);
 // The number of the last image the board delivered (0: none yet; 0xFFFFFFFF: not open).
 typedef uint32_t(WINAPI* KvTestImageNumberFn)(const char* boardName);
+// Sets the color storage mode (StorageModeEnum) that new frames of an open board get, as the
+// color boards' storage-mode message does; answers the previous mode, or 0xFFFFFFFF when
+// the board is not open or the mode is not a storage mode.
+typedef uint32_t(WINAPI* KvTestSetStorageModeFn)(const char* boardName, uint32_t mode);
 
 #if defined(KVBOARD_DRIVER) // the driver's own definitions (testport.cpp)
 void WINAPI KvTestTraceStart(void);
@@ -58,5 +62,6 @@ void WINAPI KvTestClearFailures(void);
 uint32_t WINAPI KvTestFireTrigger(const char* boardName);
 uint32_t WINAPI KvTestTriggerWaiters(const char* boardName);
 uint32_t WINAPI KvTestImageNumber(const char* boardName);
+uint32_t WINAPI KvTestSetStorageMode(const char* boardName, uint32_t mode);
 #endif
 }
