@@ -2,6 +2,8 @@
 // translucency, selection, erase, overlays burnt into frames and shown over live video.
 #include "live_support.h"
 
+#include <cstdlib>
+
 namespace simtest {
 namespace {
 
@@ -298,6 +300,73 @@ TEST(Surfaces, ClosingTheHandleDestroysItsSurfaces) {
     EXPECT_EQ(keeper.Send(msg::STM_SELECT_SURFACE, kept), 1);
     EXPECT_LE(GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS), gdiBefore);
     EXPECT_EQ(keeper.Send(msg::STM_DESTROY_SURFACE, kept), 1);
+}
+
+// The storage mode that new frames of an open board get, through the driver's test port.
+void SetStorageMode(const char* board, uint32_t mode) {
+    KvTestSetStorageModeFn set = nullptr;
+    TestPort::Export(GetModuleHandleW(L"kvboard.drv"), "KvTestSetStorageMode", set);
+    ASSERT_NE(set, nullptr);
+    ASSERT_NE(set(board, mode), 0xFFFFFFFFu);
+}
+
+bool Near(COLORREF c, int r, int g, int b) {
+    return std::abs(GetRValue(c) - r) <= 12 && std::abs(GetGValue(c) - g) <= 12 &&
+           std::abs(GetBValue(c) - b) <= 12;
+}
+
+// Live video of frames in every color storage mode shows the color bars: white, yellow,
+// cyan, green, magenta, red, blue, black, 96 pixels each on the 768-pixel frame.
+TEST(StorageModes, LiveVideoShowsTheBarsInEveryLayout) {
+    TestWindow window(768, 576);
+    Driver d(kColor);
+    ASSERT_TRUE(d);
+    for (uint32_t mode : {2u /*YUV*/, 4u /*RGB16*/, 5u /*RGB15*/, 6u /*RGB24*/, 7u /*RGB32*/}) {
+        SetStorageMode("SIM7500", mode);
+        const FrameHandle frame = AllocateFrame(d);
+        window.Repaint();
+        JobId job = 0;
+        ASSERT_EQ(StartAsync(d, window.get(), frame, job), 1);
+        ASSERT_TRUE(WaitImages(SyncEvent(d), 2));
+        uint32_t final = 0;
+        ASSERT_EQ(Stop(d, job, final), 1);
+        EXPECT_TRUE(Near(window.Pixel(48, 20), 255, 255, 255)) << "mode " << mode;
+        // The YUV format's color differences (offset 96) cannot hold cyan's V: it shows as
+        // the format decodes its clamped value.
+        const COLORREF cyan = window.Pixel(48 + 96 * 2, 20);
+        if (mode == 2)
+            EXPECT_TRUE(Near(cyan, 47, 231, 255)) << std::hex << cyan;
+        else
+            EXPECT_TRUE(Near(cyan, 0, 255, 255)) << "mode " << mode;
+        EXPECT_TRUE(Near(window.Pixel(48 + 96 * 5, 20), 255, 0, 0)) << "mode " << mode;
+        EXPECT_TRUE(Near(window.Pixel(48 + 96 * 6, 20), 0, 0, 255)) << "mode " << mode;
+        EXPECT_EQ(d.Send(msg::STM_DESTROY_FRAME, frame), 1);
+    }
+    SetStorageMode("SIM7500", 0);
+}
+
+TEST(StorageModes, OverlayOnA565FrameStoresTheSurfaceColors) {
+    Driver d(kColor);
+    ASSERT_TRUE(d);
+    SetStorageMode("SIM7500", 4);
+    const FrameHandle frame = AllocateFrame(d);
+    SetStorageMode("SIM7500", 0);
+    ASSERT_EQ(InfoOf(d, frame).BytesPerPixel, 2);
+    const SurfaceHandle s = Create(d, 768, 576);
+    FillRectOn(d, s, {0, 0, 16, 16}, RGB(255, 0, 0));
+    const auto word = [&](int x, int y) {
+        const std::vector<uint8_t> pixels = ReadFrame(d, frame);
+        const size_t at = (size_t(y) * 768 + x) * 2;
+        return pixels[at] | (pixels[at + 1] << 8);
+    };
+    FillFrame(d, frame, {0, 0});
+    ASSERT_EQ(OverlayOnFrame(d, s, frame, false), 1);
+    EXPECT_EQ(word(8, 8), 0xF800);
+    EXPECT_EQ(word(20, 8), 0) << "the black key";
+    FillFrame(d, frame, {0, 0});
+    ASSERT_EQ(OverlayOnFrame(d, s, frame, true), 1);
+    EXPECT_EQ(word(8, 8), 0x7800) << "red 127 over black";
+    EXPECT_EQ(d.Send(msg::STM_DESTROY_SURFACE, s), 1);
 }
 
 } // namespace
