@@ -101,6 +101,12 @@ struct ColorSpec {
     imaging::STT_SCALE_PARAM scaling[4]; // minimum, maximum, granularity, nominal
 };
 
+// Passthru scaling limits. Their nominal answers are the board's frame width and height.
+struct PassthruScaling {
+    int32_t minWidth, maxWidth, widthStep;
+    int32_t minHeight, maxHeight, heightStep;
+};
+
 struct ModelSpec {
     uint32_t code;          // DeviceTypeCode: the board's device id
     const char* boardName;  // the board registration installs for the model
@@ -134,6 +140,7 @@ struct ModelSpec {
     const PulseCaps* pulse;             // null: no expose pulse
     const DigitalPortSpec* digitalPort; // null: no extension digital I/O
     const ColorSpec* color;             // null: no color family
+    const PassthruScaling* passthruScaling; // null: live video is shown at the frame's size
 
     std::span<const ControlSpec> controls;
 
