@@ -41,6 +41,9 @@ HRESULT CCorvid::Create(REFIID iid, void** out) {
 }
 
 CCorvid::~CCorvid() {
+    StopPassthruForDestroy();
+    CloseLocalDevice();
+    remote_.object.Reset();
     // A container that did not deactivate the control still gets its window back.
     window_.Reset();
 }

@@ -9,6 +9,7 @@
 
 #include "com_object.h"
 #include "connection_points.h"
+#include "control_state.h"
 #include "raii.h"
 
 #include "corvid_unimplemented.h"
@@ -16,6 +17,9 @@
 #include <ocidl.h>
 #include <oleidl.h>
 #include <olectl.h>
+
+#include <initializer_list>
+#include <optional>
 
 namespace core {
 
@@ -34,6 +38,16 @@ inline constexpr DWORD kMiscStatus = OLEMISC_RECOMPOSEONRESIZE | OLEMISC_CANTLIN
                                      OLEMISC_SETCLIENTSITEFIRST;
 static_assert(kMiscStatus == 131473);
 
+// DISPID of Hostname: a member of the class, not of the dispatch interfaces.
+inline constexpr DISPID kDispidHostname = 100;
+
+// Declares the get and put accessors of a property of the dispatch interface.
+#define CORVID_PROPERTY(Name, Type)                                                                \
+    STDMETHODIMP get_##Name(Type* value) override;                                                 \
+    STDMETHODIMP put_##Name(Type value) override;
+
+struct InputControl; // one property of the plain input-control family (video_input.cpp)
+
 class CCorvid final
     : public com::Object<CCorvid, CorvidUnimplemented, IProvideClassInfo2, ISupportErrorInfo,
                          com::ConnectionPointContainer, IOleObject, IOleInPlaceObject,
@@ -43,6 +57,8 @@ public:
     static com::InterfaceTable<Self> Interfaces();
     // The class's instance creator (class-object table).
     static HRESULT Create(REFIID iid, void** out);
+    // Builds the device list (device.cpp); com::Make calls it before handing the object out.
+    HRESULT Initialize();
 
     CCorvid() = default;
     ~CCorvid() override;
@@ -52,6 +68,72 @@ public:
     STDMETHODIMP put_BackColor(OLE_COLOR color) override;
     STDMETHODIMP get_ForeColor(OLE_COLOR* color) override;
     STDMETHODIMP put_ForeColor(OLE_COLOR color) override;
+
+    // ICorvid: device (device.cpp)
+    STDMETHODIMP OpenDevice(BSTR device) override;
+    STDMETHODIMP CloseDevice() override;
+    STDMETHODIMP get_DeviceCount(short* count) override;
+    STDMETHODIMP get_ActiveDevice(BSTR* name) override;
+    STDMETHODIMP put_ActiveDevice(BSTR name) override;
+    STDMETHODIMP GetDeviceName(short id, BSTR* name) override;
+    STDMETHODIMP get_DeviceType(DeviceTypeEnum* type) override;
+    CORVID_PROPERTY(Timeout, long)
+    STDMETHODIMP get_StatusMessage(BSTR* message) override;
+    // ICorvid3: device (device.cpp)
+    STDMETHODIMP GetStatusMessage(long statusCode, BSTR* message) override;
+    STDMETHODIMP ControlStateChanged() override;
+
+    // ICorvid: video input (video_input.cpp)
+    STDMETHODIMP QueryInputCaps(stSTT_FG_INPUT_CAP_KEY key, long* buffer, long bufferSize) override;
+    STDMETHODIMP ReadInputLUT(short lut, long start, VARIANT buffer) override;
+    STDMETHODIMP WriteInputLUT(short lut, long start, VARIANT buffer) override;
+    CORVID_PROPERTY(ActiveLineCount, long)
+    CORVID_PROPERTY(ActivePixelCount, long)
+    CORVID_PROPERTY(BackPorchStart, long)
+    CORVID_PROPERTY(ClampEnd, long)
+    CORVID_PROPERTY(ClampStart, long)
+    CORVID_PROPERTY(ClockFrequency, long)
+    CORVID_PROPERTY(ClockSource, ClockSourceEnum)
+    CORVID_PROPERTY(ClockTransition, TransitionEnum)
+    CORVID_PROPERTY(FirstActiveLine, long)
+    CORVID_PROPERTY(FirstActivePixel, long)
+    CORVID_PROPERTY(HSyncInsertPos, long)
+    CORVID_PROPERTY(HSyncSearchPos, long)
+    CORVID_PROPERTY(InputFilter, InputFilterEnum)
+    CORVID_PROPERTY(InputLUT, long)
+    CORVID_PROPERTY(SyncSource, SyncSourceEnum)
+    CORVID_PROPERTY(SyncThresh, long)
+    CORVID_PROPERTY(TotalLinesPerField, long)
+    CORVID_PROPERTY(TotalPixelsPerLine, long)
+    CORVID_PROPERTY(VSyncInsertPos, long)
+    CORVID_PROPERTY(VSyncSearchPos, long)
+    CORVID_PROPERTY(SyncSentinel, VARIANT_BOOL)
+    CORVID_PROPERTY(VideoInputSource, VideoSourceEnum)
+    CORVID_PROPERTY(BasedSourceModeEnable, VARIANT_BOOL)
+    CORVID_PROPERTY(BasedSource, VideoSourceEnum)
+    CORVID_PROPERTY(HorizontalTransition, TransitionEnum)
+    CORVID_PROPERTY(VerticalTransition, TransitionEnum)
+    CORVID_PROPERTY(TriggerType, TriggerTypeEnum)
+    CORVID_PROPERTY(TriggerTransition, TransitionEnum)
+    CORVID_PROPERTY(MultTriggerType, TriggerTypeEnum)
+    CORVID_PROPERTY(MultTriggerTransition, TransitionEnum)
+    CORVID_PROPERTY(MultTriggerMode, TriggerModeEnum)
+    CORVID_PROPERTY(VideoSignalType, VideoSignalTypeEnum)
+    CORVID_PROPERTY(Offset, long)
+    CORVID_PROPERTY(Reference, long)
+    CORVID_PROPERTY(Gain, GainEnum)
+
+    // The host of the device object (remote.cpp); DISPID 100, reached through the property
+    // lists of persistence, not through the dispatch interfaces.
+    HRESULT get_Hostname(BSTR* host);
+    HRESULT put_Hostname(BSTR host);
+    // Makes the control forward its members to the Corvid object on host; null or
+    // "Localhost" needs none. Shows a box and returns E_FAIL when the object cannot be made.
+    HRESULT CreateRemoteObject(const wchar_t* host);
+    // Puts an existing control object in as the remote device object (null: none), the way a
+    // successful CreateRemoteObject does. For in-process stand-ins of a remote host.
+    void AttachRemoteDevice(Microsoft::WRL::ComPtr<ICorvid3> remote, std::wstring host);
+    bool HasRemoteDevice() const { return remote_.object != nullptr; }
 
     // IProvideClassInfo2
     STDMETHODIMP GetClassInfo(ITypeInfo** info) override;
@@ -146,14 +228,101 @@ public:
     // The control's picture inside bounds: its background when it has nothing else to show.
     void Paint(HDC dc, const RECT& bounds);
 
+    // Error reporting (errors.cpp).
+    // A failing status as a COM error with error information: an API status becomes
+    // 0x80040000 + its message id, a code below 0xF000 a system error, a code from 0xF000 on
+    // one of the control's own messages. helpContext 0: the stored one; helpFile null:
+    // "corvid.hlp". Success without error information while a load or save runs.
+    HRESULT ReportStatus(imaging::STT_APISTATUS status, DWORD helpContext = 0,
+                         const wchar_t* helpFile = nullptr);
+    // The system's text for a system error code as error information (DISP_E_EXCEPTION),
+    // shown in a box first when asked.
+    HRESULT HandleSystemError(DWORD code, const wchar_t* caption = nullptr, bool showBox = false);
+    // Stores a driver result as the last status; true when it failed:
+    //     if (Failed(imaging::STM_...(...))) return ReportLastStatus();
+    bool Failed(imaging::STT_APISTATUS status) {
+        device_.lastStatus = status;
+        return status != imaging::STC_STS_NORMAL;
+    }
+    HRESULT ReportLastStatus() { return ReportStatus(device_.lastStatus); }
+
+    // The common start of every dispatch member: stores its help context id, refuses a null
+    // out pointer, and hands the call to the remote device object when there is one.
+    // Returns the member's result when the call ends here:
+    //     if (auto done = Enter(2083, {seconds}, &ICorvid::get_Timeout, seconds)) return *done;
+    template <class Method, class... Args>
+    std::optional<HRESULT> Enter(DWORD helpContext, std::initializer_list<const void*> outs,
+                                 Method method, Args... args) {
+        helpContext_ = helpContext;
+        for (const void* out : outs)
+            if (!out) return E_POINTER;
+        if (remote_.object) return (remote_.object.Get()->*method)(args...);
+        return std::nullopt;
+    }
+
+    // The model-specific levels of the video input.
+    enum class Level { Offset, Reference, Gain };
+
+    // The state the feature groups share.
+    DeviceState& Device() { return device_; }
+    FrameDefaults& Defaults() { return frameDefaults_; }
+    InputState& Input() { return input_; }
+    PersistFlags& Persistence() { return persist_; }
+    // The input channel every input-control message addresses: the based source while
+    // based-source mode is on, else the input source.
+    uint32_t EffectiveSource() const {
+        return input_.basedMode ? static_cast<uint16_t>(input_.basedSource) : device_.inputSource;
+    }
+
 protected:
     std::span<com::ConnectionPoint* const> ConnectionPoints() override { return points_; }
 
 private:
+    // Device lifecycle (device.cpp).
+    HRESULT BuildDeviceList();
+    HRESULT CloseLocalDevice();
+    DeviceTypeEnum ActiveModelCode() const;
+    // Points where other feature groups hook into the lifecycle. Each is a no-op until its
+    // feature exists: DestroyAllFrames empties the frame table (DestroyFrame for each slot),
+    // DestroyAllSurfaces the surface table, ResetFrameSelection sets the active frame to -1
+    // and clears the frame selection, StopPassthruForDestroy stops a running passthru.
+    void DestroyAllFrames();
+    void DestroyAllSurfaces();
+    void ResetFrameSelection();
+    void StopPassthruForDestroy();
+
+    // Video input (video_input.cpp). ReadInput and WriteInput address one input control of
+    // the effective source and store the status; false when it failed.
+    bool ReadInput(uint32_t control, uint32_t* value);
+    bool WriteInput(uint32_t control, uint32_t value);
+    template <class Method, class T>
+    HRESULT GetInputControl(Method method, const InputControl& control, T* value);
+    template <class Method, class T>
+    HRESULT PutInputControl(Method method, const InputControl& control, T value);
+    HRESULT AccessInputLut(DWORD helpContext, bool write, short lut, long start,
+                           const VARIANT& buffer);
+    HRESULT GetScanFlag(uint32_t bit, TransitionEnum* value);
+    HRESULT PutScanFlag(uint32_t bit, TransitionEnum value, DISPID id);
+    bool ReadTrigger();
+    HRESULT WriteTrigger(uint32_t type, uint32_t transition, DISPID id);
+    bool ReadMultTrigger();
+    HRESULT WriteMultTrigger(uint32_t type, uint32_t transition, uint32_t mode, DISPID id);
+    HRESULT GetLevel(Level level, std::optional<long>& read);
+    template <class T> HRESULT GetLevel(Level level, T* value);
+    HRESULT PutLevel(Level level, long value);
+
     HRESULT InPlaceActivate(IOleClientSite* site, LPCRECT position, bool uiActivate);
     HRESULT CreateControlWindow(HWND parent, const RECT& position);
     HRESULT PutStockColor(DISPID id, OLE_COLOR color, OLE_COLOR& stored);
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
+
+    DWORD helpContext_ = 0;
+    DeviceState device_;
+    FrameDefaults frameDefaults_;
+    InputState input_;
+    PersistFlags persist_;
+    RemoteDevice remote_;
+    com::UniqueBstr cameraFile_; // CameraFile
 
     // Stock colors.
     OLE_COLOR backColor_ = 0x00FFFFFF;
@@ -179,6 +348,8 @@ private:
     com::ConnectionPoint propertyNotify_{this, IID_IPropertyNotifySink};
     com::ConnectionPoint* const points_[2] = {&events_, &propertyNotify_};
 };
+
+#undef CORVID_PROPERTY
 
 // Removes the control's window class; the library calls it when it is unloaded, because the
 // class names a window procedure in the library.

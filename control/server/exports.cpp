@@ -3,6 +3,7 @@
 #include "corvid.h"
 #include "module.h"
 #include "registration.h"
+#include "status.h"
 
 #include <windows.h>
 
@@ -10,7 +11,8 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
     switch (reason) {
     case DLL_PROCESS_ATTACH:
         com::SetModuleHandle(instance);
-        // TODO(lead): call imaging::SetMessageModule(instance) once the driver layer defines it.
+        // The status texts are in this library's string table.
+        imaging::SetMessageModule(instance);
         DisableThreadLibraryCalls(instance);
         break;
     case DLL_PROCESS_DETACH:
