@@ -33,8 +33,8 @@ namespace {
 
 constexpr uint32_t kGranularity = 16; // lines per transfer: lines complete grow in these steps
 constexpr uint32_t kMaxBuffers = 1024;
-constexpr uint32_t kMinCount = 1, kMaxCount = 65535;
-constexpr uint32_t kMinDivider = 1, kMaxDivider = 256;
+constexpr LPARAM kMinCount = 1, kMaxCount = 65535;
+constexpr LPARAM kMinDivider = 1, kMaxDivider = 256;
 constexpr uint32_t kLineScanOutputShift = 4; // the line-scan outputs are lines 4 to 7
 constexpr uint32_t kLineScanOutputs = 0x0F;  // as the messages carry them
 
@@ -98,9 +98,8 @@ private:
 
 // What an acquisition or passthru needs from the board, read when it starts.
 struct LineGeometry {
-    uint32_t width;    // bytes per line: the frame width control of input 0
-    double clockHz;    // the pixel clock of input 0
-    const char* board; // for the picture
+    uint32_t width; // bytes per line: the frame width control of input 0
+    double clockHz; // the pixel clock of input 0
 };
 
 // One worker thread and the signal that stops it.
@@ -178,7 +177,7 @@ public:
                 return false;
             const size_t first = size_t{done} * geometry.width;
             const size_t count = std::min<size_t>(size_t{step} * geometry.width, bytes - first);
-            RenderLines(geometry.board, done, geometry.width, buffer + first, count);
+            RenderLines(done, geometry.width, buffer + first, count);
             done += step;
             linesComplete = static_cast<int32_t>(done);
         }
@@ -247,8 +246,7 @@ LineGeometry GeometryOf(Board& board) {
     const int32_t width =
         board.ValueOr(0, STC_FG_CTL_FRAME_WIDTH, static_cast<int32_t>(board.settings().frameWidth));
     const int32_t clock = board.ValueOr(0, STC_FG_CTL_CLOCK_FREQ, 20'000'000);
-    return {static_cast<uint32_t>(std::max(width, 1)), static_cast<double>(clock),
-            board.settings().name.c_str()};
+    return {static_cast<uint32_t>(std::max(width, 1)), static_cast<double>(clock)};
 }
 
 template <class T> bool WriteTo(LPARAM address, T value) {
@@ -408,8 +406,7 @@ void RunPassthru(LineScanState& ls, const Ring& ring, const LineGeometry& geomet
             const size_t first = size_t{done} * geometry.width;
             const size_t count =
                 std::min<size_t>(size_t{step} * geometry.width, ring.bytes - first);
-            RenderLines(geometry.board, line + done, geometry.width, ring.buffers[index] + first,
-                        count);
+            RenderLines(line + done, geometry.width, ring.buffers[index] + first, count);
             done += step;
         }
         line += linesPerBuffer;

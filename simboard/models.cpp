@@ -148,6 +148,9 @@ constexpr auto kKv760xControls =
          std::array{OneOf(STC_FG_CTL_VIDEO_TYPE, STC_FG_VID_COMPOSITE, STC_FG_VID_COMPOSITE)},
          FrameSelect<1024, 1024>());
 
+constexpr PassthruScaling kScaleTo1024{16, 1024, 4, 16, 1024, 2};
+constexpr PassthruScaling kScaleTo4096{16, 4096, 4, 16, 4096, 2};
+
 constexpr PulseCaps kCameraPulse{1, {1, 65535, 1, 1000}, {1, 16'777'215, 1, 1000}};
 
 // Extension digital I/O. The camera board's eight lines and the KV7300's four are each an
@@ -174,7 +177,6 @@ constexpr uint32_t kAllColorInterfaces =
 constexpr ColorSpec kKv7300Color{
     .interfaces = kAllColorInterfaces,
     .storageModes = 0x07, // every mode but YUYV 4:2:2 (8)
-    .defaultMode = 6,     // RGB 24
     .signalTypes =
         SignalBit(SignalType::Mono) | SignalBit(SignalType::YC) | SignalBit(SignalType::Composite),
     .defaultSignal = static_cast<uint32_t>(SignalType::Composite),
@@ -185,7 +187,6 @@ constexpr ColorSpec kKv7300Color{
 constexpr ColorSpec kKv7500Color{
     .interfaces = kAllColorInterfaces & ~InterfaceBit(ColorInterface::HardwareScaling),
     .storageModes = 0x06, // neither mono (1) nor YUYV 4:2:2 (8)
-    .defaultMode = 7,     // RGB 32
     .signalTypes =
         SignalBit(SignalType::YC) | SignalBit(SignalType::Composite) | SignalBit(SignalType::Rgb),
     .defaultSignal = static_cast<uint32_t>(SignalType::Rgb),
@@ -204,7 +205,7 @@ constexpr ModelSpec kModels[] = {
      .triggerTypes = kSoftwareAndExternal, .multTriggerTypes = kSoftwareAndExternal,
      .multTriggerModes = kBothModes, .eventTypes = 0, .eventCount = kNoEvents,
      .strobeTypes = 0, .strobeWidths = {}, .singleFrameOps = kAllOps, .multFrameOps = kAllOps,
-     .pulse = nullptr, .digitalPort = nullptr, .color = nullptr,
+     .pulse = nullptr, .digitalPort = nullptr, .color = nullptr, .passthruScaling = &kScaleTo1024,
      .controls = kKv7100Controls},
     {.code = KV7400, .boardName = "SIM7400", .deviceName = "KV7400 (simulated)",
      .kind = STC_IMG_DEV_MONO_FRAME_GRABBER, .families = FamilyBit(Family::Lib7400),
@@ -216,7 +217,7 @@ constexpr ModelSpec kModels[] = {
      .multTriggerModes = kBothModes, .eventTypes = kAllEvents, .eventCount = kEventCounts,
      .strobeTypes = kAllStrobes, .strobeWidths = kStrobeWidths,
      .singleFrameOps = kAllOps, .multFrameOps = kAllOps,
-     .pulse = nullptr, .digitalPort = nullptr, .color = nullptr,
+     .pulse = nullptr, .digitalPort = nullptr, .color = nullptr, .passthruScaling = &kScaleTo1024,
      .controls = kKv7400Controls},
     {.code = KV7700, .boardName = "SIM7700", .deviceName = "KV7700 (simulated)",
      .kind = STC_IMG_DEV_MONO_FRAME_GRABBER, .families = FamilyBit(Family::Camera),
@@ -228,7 +229,7 @@ constexpr ModelSpec kModels[] = {
      .multTriggerModes = kBothModes, .eventTypes = 0, .eventCount = kNoEvents,
      .strobeTypes = kAllStrobes, .strobeWidths = kStrobeWidths,
      .singleFrameOps = kAllOps, .multFrameOps = kAllOps,
-     .pulse = &kCameraPulse, .digitalPort = &kCameraPort, .color = nullptr,
+     .pulse = &kCameraPulse, .digitalPort = &kCameraPort, .color = nullptr, .passthruScaling = &kScaleTo4096,
      .controls = kKv7700Controls},
     {.code = KV7300, .boardName = "SIM7300", .deviceName = "KV7300 (simulated)",
      .kind = STC_IMG_DEV_COLOR_FRAME_GRABBER, .families = FamilyBit(Family::Color),
@@ -240,7 +241,7 @@ constexpr ModelSpec kModels[] = {
      .multTriggerModes = ValueBit(STC_FG_TRIGMODE_TO_START), .eventTypes = 0,
      .eventCount = kNoEvents, .strobeTypes = 0, .strobeWidths = {},
      .singleFrameOps = kAllOps, .multFrameOps = kHostOps,
-     .pulse = nullptr, .digitalPort = &kKv7300Port, .color = &kKv7300Color,
+     .pulse = nullptr, .digitalPort = &kKv7300Port, .color = &kKv7300Color, .passthruScaling = &kScaleTo1024,
      .controls = kKv7300Controls},
     {.code = KV7500, .boardName = "SIM7500", .deviceName = "KV7500 (simulated)",
      .kind = STC_IMG_DEV_COLOR_FRAME_GRABBER, .families = FamilyBit(Family::Color),
@@ -251,7 +252,7 @@ constexpr ModelSpec kModels[] = {
      .triggerTypes = kSoftwareAndExternal, .multTriggerTypes = kSoftwareAndExternal,
      .multTriggerModes = kBothModes, .eventTypes = 0, .eventCount = kNoEvents,
      .strobeTypes = 0, .strobeWidths = {}, .singleFrameOps = kAllOps, .multFrameOps = kAllOps,
-     .pulse = nullptr, .digitalPort = &kKv7500Port, .color = &kKv7500Color,
+     .pulse = nullptr, .digitalPort = &kKv7500Port, .color = &kKv7500Color, .passthruScaling = &kScaleTo1024,
      .controls = kKv7500Controls},
     {.code = KV7400LS, .boardName = "SIM7400LS", .deviceName = "KV7400LS (simulated)",
      .kind = STC_IMG_DEV_MONO_FRAME_GRABBER, .families = Family::Lib7400 | Family::LineScan,
@@ -263,7 +264,7 @@ constexpr ModelSpec kModels[] = {
      .multTriggerModes = ValueBit(STC_FG_TRIGMODE_TO_START), .eventTypes = 0,
      .eventCount = kNoEvents, .strobeTypes = 0, .strobeWidths = {},
      .singleFrameOps = kHostOps, .multFrameOps = kHostOps,
-     .pulse = nullptr, .digitalPort = &kLineScanPort, .color = nullptr,
+     .pulse = nullptr, .digitalPort = &kLineScanPort, .color = nullptr, .passthruScaling = nullptr,
      .controls = kKv7400LsControls},
     {.code = KV760X, .boardName = "SIM760X", .deviceName = "KV760X (simulated)",
      .kind = STC_IMG_DEV_MONO_FRAME_GRABBER, .families = 0,
@@ -275,7 +276,7 @@ constexpr ModelSpec kModels[] = {
      .multTriggerModes = ValueBit(STC_FG_TRIGMODE_TO_START), .eventTypes = 0,
      .eventCount = kNoEvents, .strobeTypes = 0, .strobeWidths = {},
      .singleFrameOps = kHostOps, .multFrameOps = kHostOps,
-     .pulse = nullptr, .digitalPort = nullptr, .color = nullptr,
+     .pulse = nullptr, .digitalPort = nullptr, .color = nullptr, .passthruScaling = nullptr,
      .controls = kKv760xControls},
 };
 // clang-format on

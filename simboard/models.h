@@ -95,11 +95,16 @@ struct DigitalPortSpec {
 struct ColorSpec {
     uint32_t interfaces;    // InterfaceBit set of the STT_QUERY_COLOR_INTERFACE codes offered
     uint32_t storageModes;  // capability mask: a mode is supported when mode AND mask != 0
-    uint32_t defaultMode;   // storage mode of a new board
     uint32_t signalTypes;   // SignalBit set
     uint32_t defaultSignal; // STT_SIGNAL_TYPE
     bool syncMasterWritable;
     imaging::STT_SCALE_PARAM scaling[4]; // minimum, maximum, granularity, nominal
+};
+
+// Passthru scaling limits. Their nominal answers are the board's frame width and height.
+struct PassthruScaling {
+    int32_t minWidth, maxWidth, widthStep;
+    int32_t minHeight, maxHeight, heightStep;
 };
 
 struct ModelSpec {
@@ -135,6 +140,7 @@ struct ModelSpec {
     const PulseCaps* pulse;             // null: no expose pulse
     const DigitalPortSpec* digitalPort; // null: no extension digital I/O
     const ColorSpec* color;             // null: no color family
+    const PassthruScaling* passthruScaling; // null: live video is shown at the frame's size
 
     std::span<const ControlSpec> controls;
 

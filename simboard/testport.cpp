@@ -128,16 +128,6 @@ uint32_t WINAPI KvTestImageNumber(const char* boardName) {
                  : kvboard::kNotOpen;
 }
 
-uint32_t WINAPI KvTestSetStorageMode(const char* boardName, uint32_t mode) {
-    const auto board = kvboard::OpenBoard(boardName);
-    if (!board || !kvboard::IsStorageMode(mode)) return kvboard::kNotOpen;
-    auto lock = board->Lock();
-    kvboard::PictureState& picture = kvboard::BoardPicture(*board);
-    const uint32_t previous = picture.storageMode;
-    picture.storageMode = static_cast<kvboard::StorageModeEnum>(mode);
-    return previous;
-}
-
 void WINAPI KvTestSetDigitalInputs(const char* board, uint32_t pattern) {
     if (board != nullptr) kvboard::SetExternalInputs(board, pattern);
 }
@@ -148,6 +138,16 @@ void WINAPI KvTestClearDigitalInputs(const char* board) {
 
 uint32_t WINAPI KvTestLineScanWorkers(void) {
     return kvboard::LineScanWorkers();
+}
+
+uint32_t WINAPI KvTestSetStorageMode(const char* boardName, uint32_t mode) {
+    const auto board = kvboard::OpenBoard(boardName);
+    if (!board || !kvboard::IsStorageMode(mode)) return kvboard::kNotOpen;
+    auto lock = board->Lock();
+    kvboard::PictureState& picture = kvboard::BoardPicture(*board);
+    const uint32_t previous = picture.storageMode;
+    picture.storageMode = static_cast<kvboard::StorageModeEnum>(mode);
+    return previous;
 }
 
 } // extern "C"

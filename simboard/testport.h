@@ -47,10 +47,6 @@ typedef uint32_t(WINAPI* KvTestFireTriggerFn)(const char* boardName);
 typedef uint32_t(WINAPI* KvTestTriggerWaitersFn)(const char* boardName);
 // The number of the last image the board delivered (0: none yet; 0xFFFFFFFF: not open).
 typedef uint32_t(WINAPI* KvTestImageNumberFn)(const char* boardName);
-// Sets the color storage mode (StorageModeEnum) that new frames of an open board get, as the
-// color boards' storage-mode message does; answers the previous mode, or 0xFFFFFFFF when
-// the board is not open or the mode is not a storage mode.
-typedef uint32_t(WINAPI* KvTestSetStorageModeFn)(const char* boardName, uint32_t mode);
 // Puts `pattern` on the digital input lines of the board named `board` (its registry name,
 // any case), open or not, until cleared: the extension messages that read the lines then
 // see it on the input lines. Without it, a loopback connects the k-th output line to the
@@ -59,6 +55,10 @@ typedef void(WINAPI* KvTestSetDigitalInputsFn)(const char* board, uint32_t patte
 typedef void(WINAPI* KvTestClearDigitalInputsFn)(const char* board);
 // Number of the driver's line-scan worker threads (line acquisition, line passthru) alive.
 typedef uint32_t(WINAPI* KvTestLineScanWorkersFn)(void);
+// Sets the color storage mode (StorageModeEnum) that new frames of an open board get, as the
+// color boards' storage-mode message does; answers the previous mode, or 0xFFFFFFFF when
+// the board is not open or the mode is not a storage mode.
+typedef uint32_t(WINAPI* KvTestSetStorageModeFn)(const char* boardName, uint32_t mode);
 
 #if defined(KVBOARD_DRIVER) // the driver's own definitions (testport.cpp)
 void WINAPI KvTestTraceStart(void);
@@ -70,9 +70,9 @@ void WINAPI KvTestClearFailures(void);
 uint32_t WINAPI KvTestFireTrigger(const char* boardName);
 uint32_t WINAPI KvTestTriggerWaiters(const char* boardName);
 uint32_t WINAPI KvTestImageNumber(const char* boardName);
-uint32_t WINAPI KvTestSetStorageMode(const char* boardName, uint32_t mode);
 void WINAPI KvTestSetDigitalInputs(const char* board, uint32_t pattern);
 void WINAPI KvTestClearDigitalInputs(const char* board);
 uint32_t WINAPI KvTestLineScanWorkers(void);
+uint32_t WINAPI KvTestSetStorageMode(const char* boardName, uint32_t mode);
 #endif
 }

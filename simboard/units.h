@@ -23,11 +23,14 @@ std::span<const MessageHandler> CameraHandlers();   // digital-camera family
 std::span<const MessageHandler> Lib7400Handlers();  // KV7400 board library
 std::span<const MessageHandler> LineScanHandlers(); // line-scan family
 std::span<const MessageHandler> ColorHandlers();    // color family
+std::span<const MessageHandler> PassthruHandlers(); // live video, its settings, sync event
+std::span<const MessageHandler> SurfaceHandlers();  // overlay surfaces
 
 using UnitTable = std::span<const MessageHandler> (*)();
 inline constexpr UnitTable kUnits[] = {
-    DeviceHandlers, InputHandlers,   FrameHandlers,    AcquireHandlers, DrawHandlers,
-    CameraHandlers, Lib7400Handlers, LineScanHandlers, ColorHandlers,
+    DeviceHandlers,  InputHandlers,    FrameHandlers,   AcquireHandlers,
+    DrawHandlers,    PassthruHandlers, SurfaceHandlers, CameraHandlers,
+    Lib7400Handlers, LineScanHandlers, ColorHandlers,
 };
 
 } // namespace kvboard

@@ -5,6 +5,7 @@
 #include "kv7400_messages.h"
 #include "passthru_messages.h"
 #include "script_port.h"
+#include "sim_board.h"
 
 #include <gtest/gtest.h>
 
@@ -12,10 +13,6 @@
 
 namespace imaging {
 namespace {
-
-template <typename Fn> Fn Export(HMODULE module, const char* name) {
-    return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-}
 
 class ScriptedDriver : public ::testing::Test {
 protected:

@@ -48,6 +48,7 @@ struct AcqPort {
     // Waits until `count` acquisitions listen for the board's trigger (the test fails
     // instead of hanging when they never do).
     bool AwaitWaiters(const char* board, uint32_t count = 1) const {
+        if (TriggerWaiters == nullptr) return false;
         for (int i = 0; i < 20000; ++i) {
             const uint32_t waiting = TriggerWaiters(board);
             if (waiting != kNotOpen && waiting >= count) return true;
@@ -111,7 +112,9 @@ inline std::vector<uint8_t> ReadAll(const Driver& d, FrameHandle frame) {
 
 // The frame counter: the first 4 bytes of the frame, little-endian.
 inline uint32_t Counter(const Driver& d, FrameHandle frame) {
-    const std::vector<uint8_t> b = ReadRect(d, frame, 0, 0, 4, 1, 1);
+    const uint32_t bpp = Info(d, frame).BytesPerPixel;
+    if (bpp == 0) return 0;
+    const std::vector<uint8_t> b = ReadRect(d, frame, 0, 0, (4 + bpp - 1) / bpp, 1, bpp);
     return b.size() < 4 ? 0 : b[0] | (b[1] << 8) | (b[2] << 16) | (uint32_t{b[3]} << 24);
 }
 

@@ -143,7 +143,7 @@ TEST(DrawFrame, YuvAndTenBitFramesAreConvertedForTheScreen) {
         ASSERT_EQ(d.Send(msg::STM_WRITE_FRAME_RECT, reinterpret_cast<LPARAM>(&block),
                          reinterpret_cast<LPARAM>(planes.data())),
                   1);
-        ASSERT_EQ(Draw(d, frame, window.get()), 1);
+        ASSERT_EQ(Draw(d, frame, window.get()), 1) << std::hex << d.LastStatus();
         EXPECT_EQ(window.Pixel(20, 20), RGB(100, 100, 100));
     }
     Driver d("kvboard!SIM7700");

@@ -78,8 +78,10 @@ TEST(Picture, FrameOriginIncrementsAndFieldsSampleTheImage) {
     {
         ScopedFrame frame(d);
         ASSERT_EQ(Acquire(d, frame), 1);
-        ExpectRows(d, frame, 320,
-                   [](uint32_t x, uint32_t y, uint32_t n) { return Ramp(16 + 2 * x, y, n); });
+        // Beyond the 640 pixels of the active line the frame is black.
+        ExpectRows(d, frame, 320, [](uint32_t x, uint32_t y, uint32_t n) {
+            return 16 + 2 * x < 640 ? Ramp(16 + 2 * x, y, n) : uint8_t{0};
+        });
     }
     ASSERT_EQ(d.SetControl(0, STC_FG_CTL_FRAME_LEFT, 0), 1);
     ASSERT_EQ(d.SetControl(0, STC_FG_CTL_HOR_FRAME_INC, 1), 1);

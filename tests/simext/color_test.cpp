@@ -82,9 +82,9 @@ TEST_F(Kv7300, ImageParameterLimits) {
         uint32_t parameter;
         int32_t min, max, granularity, nominal;
     } const table[] = {
-        {1, -128, 127, 1, 0},  {2, 0, 511, 1, 256},   {3, 0, 511, 1, 256},  {4, 0, 511, 1, 256},
-        {5, -90, 90, 2, 0},    {6, 0, 255, 1, 128},   {7, 0, 255, 1, 128},  {8, 0, 255, 1, 128},
-        {9, 0, 255, 1, 255},   {10, 0, 255, 1, 255},  {11, 0, 255, 1, 255}, {12, -128, 127, 1, 0},
+        {1, -128, 127, 1, 0},  {2, 0, 200, 1, 100},   {3, 0, 200, 1, 100},  {4, 0, 200, 1, 100},
+        {5, -90, 90, 2, 0},    {6, 0, 200, 1, 100},   {7, 0, 200, 1, 100},  {8, 0, 200, 1, 100},
+        {9, 1, 511, 1, 255},   {10, 1, 511, 1, 255},  {11, 1, 511, 1, 255}, {12, -128, 127, 1, 0},
         {13, -128, 127, 1, 0}, {14, -128, 127, 1, 0},
     };
     for (const Limits& l : table) {
@@ -257,6 +257,173 @@ TEST_F(Kv7300, DrawsAPlaneAsGrayLevels) {
     info.PixelDepth = 2;
     EXPECT_EQ(Status(driver.Send(msg::STM_CLR_DRAW_PLANE, reinterpret_cast<LPARAM>(&info), 0)),
               drv::STS_INVALIDHWND);
+}
+
+// ---- Frames --------------------------------------------------------------------------------
+
+// A frame of the board, destroyed with the object.
+class BoardFrame {
+public:
+    explicit BoardFrame(const Driver& d) : d_(d) {
+        EXPECT_EQ(d.Ask(msg::STM_ALLOCATE_FRAME,
+                        STC_FG_DEV_MEM_VOLATILE | (STC_FG_ANY_FRAME_ID << 16), handle_),
+                  1);
+    }
+    BoardFrame(const BoardFrame&) = delete;
+    BoardFrame& operator=(const BoardFrame&) = delete;
+    ~BoardFrame() {
+        if (handle_ != 0) d_.Send(msg::STM_DESTROY_FRAME, handle_);
+    }
+    FrameHandle handle() const { return handle_; }
+    FrameInfo Info() const {
+        FrameInfo info{};
+        info.StructSize = sizeof info;
+        EXPECT_EQ(d_.Ask(msg::STM_GET_FRAME_INFO, handle_, info), 1);
+        return info;
+    }
+    void Write(uint32_t width, uint32_t height, const void* pixels) const {
+        FrameRectBlock rect{handle_, 0, 0, width, height};
+        EXPECT_EQ(d_.Send(msg::STM_WRITE_FRAME_RECT, reinterpret_cast<LPARAM>(&rect),
+                          reinterpret_cast<LPARAM>(pixels)),
+                  1);
+    }
+
+private:
+    const Driver& d_;
+    FrameHandle handle_ = 0;
+};
+
+// Frames of 8 x 3 pixels on input 0.
+void SmallFrames(const Driver& d) {
+    ASSERT_EQ(d.SetControl(0, STC_FG_CTL_FRAME_WIDTH, 8), 1);
+    ASSERT_EQ(d.SetControl(0, STC_FG_CTL_FRAME_HEIGHT, 3), 1);
+}
+
+TEST_F(Kv7300, StorageModeSetsTheBytesPerPixelOfNewFrames) {
+    SmallFrames(driver);
+    const BoardFrame native(driver);
+    EXPECT_EQ(native.Info().BytesPerPixel, 3u);
+    struct Case {
+        uint32_t mode, bytes;
+    } const cases[] = {{7, 4}, {4, 2}, {5, 2}, {2, 2}, {1, 1}, {6, 3}};
+    for (const Case& c : cases) {
+        uint32_t mode = c.mode;
+        ASSERT_EQ(Word(msg::STM_CLR_STORAGE_MODE, 0, kWrite, mode), 0u);
+        const BoardFrame frame(driver);
+        EXPECT_EQ(frame.Info().BytesPerPixel, c.bytes) << "mode " << c.mode;
+    }
+    EXPECT_EQ(native.Info().BytesPerPixel, 3u) << "a frame keeps the mode it was allocated with";
+}
+
+// Three planes of 8 x 3 in three element sizes, filled with a marker beforehand.
+struct Planes {
+    uint8_t red[24];
+    uint16_t green[24];
+    uint32_t blue[24];
+    Planes() {
+        std::fill(std::begin(red), std::end(red), uint8_t{0xEE});
+        std::fill(std::begin(green), std::end(green), uint16_t{0xEEEE});
+        std::fill(std::begin(blue), std::end(blue), 0xEEEEEEEEu);
+    }
+};
+
+STT_BUFFER_INFO PlaneRecord(void* data, uint32_t elementSize) {
+    return {sizeof(STT_BUFFER_INFO), data, 8 * 3 * elementSize, 8, 3, elementSize, 0, 0};
+}
+
+uint32_t Extract(const Driver& d, FrameHandle frame, STT_BUFFER_INFO* records, uint32_t mask) {
+    records[0].Flags = mask;
+    return StatusOf(d,
+                    d.Send(msg::STM_CLR_EXTRACT_PLANES, frame, reinterpret_cast<LPARAM>(records)));
+}
+
+TEST_F(Kv7300, ExtractsThePlanesOfAFramePixelByPixel) {
+    SmallFrames(driver);
+    const BoardFrame frame(driver); // RGB 24: blue, green, red
+    uint8_t pixels[24 * 3];
+    for (int i = 0; i < 24; ++i) {
+        pixels[3 * i] = static_cast<uint8_t>(200 - i);   // blue
+        pixels[3 * i + 1] = static_cast<uint8_t>(i * 7); // green
+        pixels[3 * i + 2] = static_cast<uint8_t>(i + 1); // red
+    }
+    frame.Write(8, 3, pixels);
+
+    Planes p;
+    STT_BUFFER_INFO records[3] = {PlaneRecord(p.red, 1), PlaneRecord(p.green, 2),
+                                  PlaneRecord(p.blue, 4)};
+    ASSERT_EQ(Extract(driver, frame.handle(), records, kPlaneRed | kPlaneGreen | kPlaneBlue), 0u);
+    for (int i = 0; i < 24; ++i) {
+        EXPECT_EQ(p.red[i], i + 1) << i;
+        EXPECT_EQ(p.green[i], i * 7) << i;
+        EXPECT_EQ(p.blue[i], static_cast<uint32_t>(200 - i)) << i;
+    }
+
+    // Red and blue only: two records, packed from the first.
+    Planes q;
+    STT_BUFFER_INFO two[2] = {PlaneRecord(q.red, 1), PlaneRecord(q.blue, 4)};
+    ASSERT_EQ(Extract(driver, frame.handle(), two, kPlaneRed | kPlaneBlue), 0u);
+    EXPECT_EQ(q.red[23], 24);
+    EXPECT_EQ(q.blue[23], 177u);
+    EXPECT_EQ(q.green[0], 0xEEEE) << "not asked for";
+}
+
+TEST_F(Kv7500, ExtractsFromA565Frame) {
+    SmallFrames(driver);
+    uint32_t mode = 4; // RGB 16
+    ASSERT_EQ(Word(msg::STM_CLR_STORAGE_MODE, 0, kWrite, mode), 0u);
+    const BoardFrame frame(driver);
+    ASSERT_EQ(frame.Info().BytesPerPixel, 2u);
+    uint16_t pixels[24];
+    for (int i = 0; i < 24; ++i)
+        pixels[i] = static_cast<uint16_t>((31 << 11) | (i << 5) | (i % 2 ? 31 : 0));
+    frame.Write(8, 3, pixels);
+    Planes p;
+    STT_BUFFER_INFO records[3] = {PlaneRecord(p.red, 1), PlaneRecord(p.green, 2),
+                                  PlaneRecord(p.blue, 4)};
+    ASSERT_EQ(Extract(driver, frame.handle(), records, 7), 0u);
+    for (int i = 0; i < 24; ++i) {
+        EXPECT_EQ(p.red[i], 255) << i;
+        EXPECT_EQ(p.green[i], (i << 2) | (i >> 4)) << i;
+        EXPECT_EQ(p.blue[i], i % 2 ? 255u : 0u) << i;
+    }
+}
+
+TEST_F(Kv7300, RefusesBadExtractions) {
+    SmallFrames(driver);
+    const BoardFrame frame(driver);
+    Planes p;
+    STT_BUFFER_INFO records[3] = {PlaneRecord(p.red, 1), PlaneRecord(p.green, 2),
+                                  PlaneRecord(p.blue, 4)};
+    EXPECT_EQ(Extract(driver, frame.handle() + 100, records, 7), drv::STS_INVALIDFRAMEHANDLE);
+    EXPECT_EQ(Extract(driver, frame.handle(), records, 0), drv::STS_INVALID_FLAGS);
+    EXPECT_EQ(Extract(driver, frame.handle(), records, 9), drv::STS_INVALID_FLAGS);
+    records[1].BufferSize -= 1;
+    EXPECT_EQ(Extract(driver, frame.handle(), records, 7), drv::STS_BUFSIZ);
+    records[1] = PlaneRecord(p.green, 3);
+    EXPECT_EQ(Extract(driver, frame.handle(), records, 7), drv::STS_RANGE);
+    EXPECT_EQ(p.red[0], 0xEE) << "a refused extraction writes nothing";
+    EXPECT_EQ(Status(driver.Send(msg::STM_CLR_EXTRACT_PLANES, frame.handle(), 0)), drv::STS_NULL);
+}
+
+TEST_F(Kv7300, BrightnessChangesTheAcquiredPicture) {
+    SmallFrames(driver);
+    const BoardFrame frame(driver);
+    Planes before, after;
+    STT_BUFFER_INFO first[1] = {PlaneRecord(before.red, 1)};
+    STT_BUFFER_INFO second[1] = {PlaneRecord(after.red, 1)};
+    ASSERT_EQ(driver.Send(msg::STM_ACQUIRE_FRAME, 0, frame.handle()), 1);
+    ASSERT_EQ(Extract(driver, frame.handle(), first, kPlaneRed), 0u);
+    int32_t darker = -60;
+    ASSERT_EQ(Image(kWrite, 0, 1, darker), 0u);
+    ASSERT_EQ(driver.Send(msg::STM_ACQUIRE_FRAME, 0, frame.handle()), 1);
+    ASSERT_EQ(Extract(driver, frame.handle(), second, kPlaneRed), 0u);
+    // Pixels 2 onwards (the first pixel carries the frame counter): the white bar darkens.
+    int darkened = 0;
+    for (int i = 2; i < 8; ++i)
+        darkened += after.red[i] < before.red[i] ? 1 : 0;
+    EXPECT_GT(darkened, 0);
+    for (int i = 2; i < 8; ++i)
+        EXPECT_LE(after.red[i], before.red[i]) << i;
 }
 
 } // namespace
