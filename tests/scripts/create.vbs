@@ -47,7 +47,7 @@ Sub Exercise(progId)
     Check Err.Number = &H80004001, progId & ": ColorImageParameters with a variable (got &H" & Hex(Err.Number) & ")"
     Err.Clear
     done = control.IsAsyncAcquireFramesDone(status, written)
-    Check Err.Number = &H80004001, progId & ": IsAsyncAcquireFramesDone with variables (got &H" & Hex(Err.Number) & ")"
+    Check Err.Number = &H80044010, progId & ": IsAsyncAcquireFramesDone with variables (got &H" & Hex(Err.Number) & ")"
     Err.Clear
 
     Set control = Nothing
