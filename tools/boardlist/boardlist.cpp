@@ -1,10 +1,14 @@
 // Lists the installed imaging boards as the driver access layer sees them, then opens each
-// one and prints a few of its capabilities.
+// one, prints a few of its capabilities, acquires one frame and saves it as <board>.bmp in
+// the current folder.
+#include "bitmap_file.h"
 #include "devices.h"
+#include "frame_messages.h"
 #include "input_messages.h"
 #include "records.h"
 
 #include <cstdio>
+#include <string>
 #include <vector>
 
 using namespace imaging;
@@ -48,6 +52,66 @@ void PrintRange(HDRVR driver, const char* what, stSTT_FG_INPUT_CAP_KEY key) {
            static_cast<long>(range.Nominal));
 }
 
+// The frame's pixels in a bitmap format a viewer opens: 8-bit grey for monochrome (10-bit
+// samples shifted down), 16, 24 or 32-bit color as stored.
+bool EncodeFrame(const std::vector<uint8_t>& pixels, const FrameInfo& info, uint32_t kind,
+                 std::vector<uint8_t>& file) {
+    const size_t width = info.Width, height = info.Height, bpp = info.BytesPerPixel;
+    std::vector<uint8_t> image = pixels;
+    core::BitmapFormat format = core::BitmapFormat::Grey8;
+    if (kind == STC_IMG_DEV_MONO_FRAME_GRABBER && bpp == 2) {
+        image.resize(width * height);
+        for (size_t i = 0; i < image.size(); ++i)
+            image[i] = static_cast<uint8_t>((pixels[2 * i] | (pixels[2 * i + 1] << 8)) >> 2);
+    } else if (bpp == 2) {
+        format = core::BitmapFormat::Rgb16;
+    } else if (bpp == 3) {
+        format = core::BitmapFormat::Rgb24;
+    } else if (bpp == 4) {
+        format = core::BitmapFormat::Rgb32;
+    } else if (bpp != 1) {
+        return false;
+    }
+    const size_t rowBytes = width * core::BytesPerPixelOf(format);
+    const std::vector<uint8_t> rows = core::FlipRows(image, rowBytes, rowBytes, height);
+    file = core::EncodeBitmapFile(format, {info.Width, info.Height, rows});
+    return !file.empty();
+}
+
+void SaveOneFrame(HDRVR driver, const char* board) {
+    uint32_t kind = 0;
+    STM_QUERY_DEVICE_CAPS(driver, STC_IMG_DC_ST_DEVICE_TYPE, &kind, sizeof(kind));
+    FrameHandle frame = 0;
+    STT_APISTATUS status =
+        STM_ALLOCATE_FRAME(driver, STC_FG_DEV_MEM_VOLATILE, STC_FG_ANY_FRAME_ID, &frame);
+    if (status != STC_STS_NORMAL) return PrintStatus("frame", status);
+
+    FrameInfo info{};
+    std::vector<uint8_t> pixels;
+    status = STM_GET_FRAME_INFO(driver, frame, &info);
+    if (status == STC_STS_NORMAL) status = STM_ACQUIRE_FRAME(driver, frame);
+    if (status == STC_STS_NORMAL) {
+        pixels.resize(size_t{info.Width} * info.Height * info.BytesPerPixel);
+        status = STM_READ_FRAME_RECT(driver, frame, 0, 0, info.Width, info.Height,
+                                     pixels.data(), static_cast<uint32_t>(pixels.size()));
+    }
+    STM_DESTROY_FRAME(driver, frame);
+    if (status != STC_STS_NORMAL) return PrintStatus("acquired frame", status);
+
+    std::vector<uint8_t> file;
+    const std::string name = std::string(board) + ".bmp";
+    FILE* out = nullptr;
+    if (!EncodeFrame(pixels, info, kind, file) || (out = fopen(name.c_str(), "wb")) == nullptr) {
+        printf("    %-22s could not write %s\n", "acquired frame", name.c_str());
+        return;
+    }
+    const bool written = fwrite(file.data(), 1, file.size(), out) == file.size();
+    fclose(out);
+    printf("    %-22s %ux%u, %u bytes per pixel, %s %s\n", "acquired frame", info.Width,
+           info.Height, info.BytesPerPixel, written ? "saved as" : "could not write",
+           name.c_str());
+}
+
 void PrintCapabilities(const char* board) {
     HDRVR driver = nullptr;
     STT_APISTATUS status = OpenImagingDevice(board, &driver);
@@ -76,6 +140,8 @@ void PrintCapabilities(const char* board) {
         printf("    %-22s %u\n", "digital outputs", static_cast<unsigned>(outputs));
     else
         PrintStatus("digital outputs", status);
+
+    SaveOneFrame(driver, board);
 
     status = CloseImagingDevice(driver);
     if (status != STC_STS_NORMAL) PrintStatus("close", status);
