@@ -1,4 +1,5 @@
 #include "gray_draw.h"
+#include "win_handle.h"
 
 #include <cstring>
 #include <vector>
@@ -10,22 +11,6 @@ namespace {
 struct GrayBitmapInfo {
     BITMAPINFOHEADER header;
     RGBQUAD palette[256];
-};
-
-// Releases a window's drawing context on every path.
-class WindowDc {
-public:
-    explicit WindowDc(HWND window) : window_(window), dc_(GetDC(window)) {}
-    WindowDc(const WindowDc&) = delete;
-    WindowDc& operator=(const WindowDc&) = delete;
-    ~WindowDc() {
-        if (dc_) ReleaseDC(window_, dc_);
-    }
-    HDC get() const { return dc_; }
-
-private:
-    HWND window_;
-    HDC dc_;
 };
 
 } // namespace
