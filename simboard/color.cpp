@@ -102,8 +102,12 @@ Result ImageParameter(Call& call) {
 }
 
 // ---- Hardware scaling --------------------------------------------------------------------
-// Operations 0 to 3 answer the limits, 7 the current scaling (the scaler runs at its nominal
-// setting; the control never changes it).
+// Operations 0 to 3 answer the limits, 7 the current scaling, 8 sets it (the control
+// programs it when it allocates a frame); the scaler starts at its nominal setting.
+struct ScalingState : UnitState {
+    bool set = false;
+    STT_SCALE_PARAM current{};
+};
 
 Result Scaling(Call& call) {
     if (!Offers(call.board, ColorInterface::HardwareScaling)) return Fail(drv::STS_UNSUPKEY);
@@ -116,8 +120,24 @@ Result Scaling(Call& call) {
         *answer = spec.scaling[q.operation];
         return Ok();
     }
+    ScalingState& state = call.board.Unit<ScalingState>();
     if (q.operation == STC_READ_CONTROL) {
-        *answer = spec.scaling[STC_QUERY_CONTROL_NOMINAL];
+        *answer = state.set ? state.current : spec.scaling[STC_QUERY_CONTROL_NOMINAL];
+        return Ok();
+    }
+    if (q.operation == STC_WRITE_CONTROL) {
+        const STT_SCALE_PARAM& min = spec.scaling[STC_QUERY_CONTROL_MIN];
+        const STT_SCALE_PARAM& max = spec.scaling[STC_QUERY_CONTROL_MAX];
+        const STT_SCALE_PARAM& step = spec.scaling[STC_QUERY_CONTROL_GRANULARITY];
+        const STT_SCALE_PARAM v = *answer;
+        if (v.hscale < min.hscale || v.hscale > max.hscale || v.vscale < min.vscale ||
+            v.vscale > max.vscale)
+            return Fail(drv::STS_RANGE);
+        if ((step.hscale && (v.hscale - min.hscale) % step.hscale) ||
+            (step.vscale && (v.vscale - min.vscale) % step.vscale))
+            return Fail(drv::STS_GRANULARITY);
+        state.current = v;
+        state.set = true;
         return Ok();
     }
     return Fail(drv::STS_RANGE);

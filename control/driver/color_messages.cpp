@@ -31,8 +31,8 @@ STT_APISTATUS STM_CLR_QUERY_INTERFACE(HDRVR driver, uint32_t interfaceCode) {
 
 STT_APISTATUS STM_CLR_STORAGE_MODE(HDRVR driver, uint32_t source, uint32_t operation,
                                    uint32_t* answer) {
-    return detail::SendForBareAnswer(driver, msg::STM_CLR_STORAGE_MODE,
-                                     QueryWord(source, operation), answer, kFamily);
+    // In and out: the write operation sends the caller's mode, the others answer into it.
+    return SendInOut(driver, msg::STM_CLR_STORAGE_MODE, QueryWord(source, operation), answer);
 }
 
 STT_APISTATUS STM_CLR_IMAGE_PARAMETER(HDRVR driver, uint32_t operation, uint32_t source,
@@ -42,8 +42,13 @@ STT_APISTATUS STM_CLR_IMAGE_PARAMETER(HDRVR driver, uint32_t operation, uint32_t
 
 STT_APISTATUS STM_CLR_SCALING(HDRVR driver, uint32_t source, uint32_t operation,
                               STT_SCALE_PARAM* scale) {
-    return detail::SendForBareAnswer(driver, msg::STM_CLR_SCALING, QueryWord(source, operation),
-                                     scale, kFamily);
+    // In and out, like the storage mode: the write operation sends the caller's scales.
+    if (scale == nullptr) return STC_STS_NULL;
+    STT_SCALE_PARAM value = *scale;
+    const STT_APISTATUS status = SendMessageChecked(
+        driver, msg::STM_CLR_SCALING, QueryWord(source, operation), AddressParam(&value), kFamily);
+    if (status == STC_STS_NORMAL) *scale = value;
+    return status;
 }
 
 STT_APISTATUS STM_CLR_DIGITAL_IO(HDRVR driver, uint32_t operation, uint32_t* value) {

@@ -18,7 +18,7 @@ End Sub
 Set fso = CreateObject("Scripting.FileSystemObject")
 Set control = CreateObject("Corvid.Corvid")
 On Error Resume Next
-For Each board In Array("SIM7100", "SIM7400", "SIM7700", "SIM760X")
+For Each board In Array("SIM7100", "SIM7400", "SIM7700", "SIM7300", "SIM7500", "SIM760X")
     control.OpenDevice board
     Check Err.Number = 0, board & ": OpenDevice (&H" & Hex(Err.Number) & ")"
     Err.Clear
