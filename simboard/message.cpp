@@ -68,6 +68,8 @@ constexpr InputBlockSpec kInputBlocks[] = {
     {Color, msg::STM_CLR_IMAGE_PARAMETER, Param1, Fixed, sizeof(ColorOperationBlock)},
     {Color, msg::STM_CLR_SYNC_MASTER, Param1, Fixed, sizeof(ColorOperationBlock)},
     {Color, msg::STM_CLR_DRAW_PLANE, Param1, Fixed, sizeof(STT_BUFFER_INFO)},
+    // The first plane record: it carries the plane mask.
+    {Color, msg::STM_CLR_EXTRACT_PLANES, Param2, Fixed, sizeof(STT_BUFFER_INFO)},
     // Line-scan family.
     {LineScan, msg::STM_LS_ACQUIRE_LINES, Param2, Fixed, sizeof(LineAcquirePair)},
     {LineScan, msg::STM_LS_START_PASSTHRU, Param1, Fixed, sizeof(LinePassthruBlock)},
