@@ -290,7 +290,22 @@ HRESULT InvokeWithCoercion(ITypeInfo* info, const std::vector<PointerParam>& dec
     return hr;
 }
 
+thread_local int lateBoundDepth = 0;
+
+// Marks the calling thread as inside a late-bound call for its lifetime.
+class LateBoundScope {
+public:
+    LateBoundScope() { ++lateBoundDepth; }
+    ~LateBoundScope() { --lateBoundDepth; }
+    LateBoundScope(const LateBoundScope&) = delete;
+    LateBoundScope& operator=(const LateBoundScope&) = delete;
+};
+
 } // namespace
+
+bool InLateBoundCall() {
+    return lateBoundDepth > 0;
+}
 
 HRESULT ModuleTypeLib(ITypeLib** library) {
     if (!library) return E_POINTER;
@@ -348,6 +363,7 @@ HRESULT DispatchInvoke(REFIID iface, IUnknown* object, DISPID id, REFIID riid, W
     const HRESULT hr = FindInterfaceInfo(iface, &found);
     if (FAILED(hr)) return hr;
     ITypeInfo* info = found->dispatchInfo.Get();
+    LateBoundScope lateBound;
     if (const std::vector<PointerParam>* declared = FindPointerMember(*found, id, flags))
         return InvokeWithCoercion(info, *declared, object, id, flags, params, result, exception,
                                   argError);

@@ -19,6 +19,11 @@ HRESULT ModuleTypeLib(ITypeLib** library);
 // The type information of an interface or class in the module's type library.
 HRESULT ModuleTypeInfo(REFGUID guid, ITypeInfo** info);
 
+// True while the calling thread is inside a member reached through IDispatch::Invoke. A
+// pointer argument then points at one variable of its declared type, never at a caller's
+// larger buffer, whatever size another argument claims.
+bool InLateBoundCall();
+
 HRESULT DispatchGetTypeInfo(REFIID iface, UINT index, ITypeInfo** info);
 HRESULT DispatchGetIDsOfNames(REFIID iface, REFIID riid, LPOLESTR* names, UINT count, DISPID* ids);
 // object: the dual interface pointer of the implementing object.

@@ -331,6 +331,28 @@ TEST_F(VideoInputTest, QueryInputCapsWritesTheCallersBuffer) {
     VariantClear(&variable);
 }
 
+TEST_F(VideoInputTest, LateBoundQueryInputCapsWritesOnlyTheVariable) {
+    Open(L"SIM7100");
+    // A 16-byte answer asked for through IDispatch: the caller's variable holds one value,
+    // the rest of the answer must not land in the memory behind it.
+    LONG memory[4] = {-1, -1, -1, -1};
+    VARIANT byRef;
+    V_VT(&byRef) = VT_BYREF | VT_I4;
+    V_I4REF(&byRef) = memory;
+    CallResult call = Invoke(control_.Get(), L"QueryInputCaps",
+                             {Long(STC_FG_IC_FRAME_HINC_LIMITS), byRef, Long(16)});
+    EXPECT_EQ(call.hr, S_OK);
+    imaging::stSTT_LNG_RNG limits{};
+    ASSERT_EQ(vtable_->QueryInputCaps(STC_FG_IC_FRAME_HINC_LIMITS,
+                                      reinterpret_cast<long*>(&limits), sizeof(limits)),
+              S_OK); // early-bound: the caller's whole buffer
+    EXPECT_EQ(memory[0], limits.Min);
+    EXPECT_EQ(memory[1], -1);
+    EXPECT_EQ(memory[2], -1);
+    EXPECT_EQ(memory[3], -1);
+    EXPECT_NE(limits.Max, -1);
+}
+
 VARIANT ArrayArgument(SAFEARRAY* array, VARTYPE element) {
     VARIANT v;
     V_VT(&v) = VT_ARRAY | element;
