@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 #include <olectl.h>
 
+#include <cstring>
+
 namespace test {
 namespace {
 
@@ -163,6 +165,39 @@ TEST_F(ContainerTest, DrawPaintsIntoTheCallersDc) {
     EXPECT_EQ(view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, dc.Get(), nullptr,
                          nullptr, nullptr, 0),
               E_INVALIDARG);
+}
+
+TEST_F(ContainerTest, RepaintShowsTheLastDrawnFrameUntilItGoes) {
+    HWND window = Activate();
+    ASSERT_TRUE(IsWindow(window));
+    ASSERT_EQ(control_->put_BackColor(0x000000FF), S_OK); // red, to tell it from the frame
+    com::UniqueBstr board(L"SIM7100");
+    ASSERT_EQ(control_->OpenDevice(board.Get()), S_OK);
+    LONG frame = -1;
+    ASSERT_EQ(control_->AllocateFrame(-1, -1, -1, -1, -1, -1, DefaultFrame, DefaultImage, &frame),
+              S_OK);
+    com::UniqueSafeArray grey(SafeArrayCreateVector(VT_UI1, 0, 640 * 480));
+    {
+        com::SafeArrayData<uint8_t> pixels(grey.Get());
+        ASSERT_TRUE(pixels.Ok());
+        std::memset(pixels.Data(), 0x80, 640 * 480);
+    }
+    VARIANT pixels;
+    V_VT(&pixels) = VT_ARRAY | VT_UI1;
+    V_ARRAY(&pixels) = grey.Get();
+    ASSERT_EQ(control_->WriteFrame(frame, 0, 0, 640, 480, pixels), S_OK);
+    EXPECT_EQ(PixelOf(window, 100, 50), RGB(255, 0, 0)); // allocated, not yet drawn
+
+    ASSERT_EQ(control_->DrawAcquiredFrame(0, frame), S_OK); // 0: the control's own window
+    EXPECT_EQ(PixelOf(window, 100, 50), RGB(0x80, 0x80, 0x80));
+    // Covered and shown again, the control draws the frame once more.
+    InvalidateRect(window, nullptr, TRUE);
+    EXPECT_EQ(PixelOf(window, 100, 50), RGB(0x80, 0x80, 0x80));
+
+    ASSERT_EQ(control_->DestroyFrame(frame), S_OK);
+    InvalidateRect(window, nullptr, TRUE);
+    EXPECT_EQ(PixelOf(window, 100, 50), RGB(255, 0, 0));
+    control_->CloseDevice();
 }
 
 TEST_F(ContainerTest, DeactivationDestroysTheWindow) {
