@@ -343,8 +343,8 @@ TEST_F(VideoInputTest, LateBoundQueryInputCapsWritesOnlyTheVariable) {
                              {Long(STC_FG_IC_FRAME_HINC_LIMITS), byRef, Long(16)});
     EXPECT_EQ(call.hr, S_OK);
     imaging::stSTT_LNG_RNG limits{};
-    ASSERT_EQ(vtable_->QueryInputCaps(STC_FG_IC_FRAME_HINC_LIMITS,
-                                      reinterpret_cast<long*>(&limits), sizeof(limits)),
+    ASSERT_EQ(vtable_->QueryInputCaps(STC_FG_IC_FRAME_HINC_LIMITS, reinterpret_cast<long*>(&limits),
+                                      sizeof(limits)),
               S_OK); // early-bound: the caller's whole buffer
     EXPECT_EQ(memory[0], limits.Min);
     EXPECT_EQ(memory[1], -1);

@@ -58,9 +58,8 @@ protected:
     // Allocates a frame of the board's size in the given storage mode and acquires into it.
     LONG Acquired(StorageModeEnum mode, LONG hscale = -1) {
         LONG index = -1;
-        EXPECT_EQ(
-            control_->AllocateFrame(-1, -1, -1, -1, hscale, -1, DefaultFrame, mode, &index),
-            S_OK);
+        EXPECT_EQ(control_->AllocateFrame(-1, -1, -1, -1, hscale, -1, DefaultFrame, mode, &index),
+                  S_OK);
         EXPECT_EQ(control_->AcquireFrames(1, test::Long(index), VARIANT_FALSE), S_OK);
         return index;
     }
@@ -119,8 +118,8 @@ TEST_F(ColorFrames, ThirtyTwoBitFileHoldsTheFrameBottomUpAtAWidthOfFour) {
     EXPECT_TRUE(std::vector<uint8_t>(bytes.begin() + 54, bytes.end()) ==
                 BottomUp(pixels, 640 * 4, 576 * 4, height));
 
-    HBITMAP loaded = static_cast<HBITMAP>(
-        LoadImageW(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION));
+    HBITMAP loaded = static_cast<HBITMAP>(LoadImageW(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0,
+                                                     LR_LOADFROMFILE | LR_CREATEDIBSECTION));
     ASSERT_TRUE(loaded);
     DIBSECTION dib{};
     ASSERT_EQ(GetObjectW(loaded, sizeof(dib), &dib), static_cast<int>(sizeof(dib)));
@@ -139,8 +138,8 @@ TEST_F(ColorFrames, SixteenBitFilesCarryTheMasksOfTheirBoard) {
         const wchar_t* board;
         uint32_t red, green, blue;
     };
-    for (const Case& c : {Case{L"SIM7500", 0xF800, 0x07E0, 0x001F},
-                          Case{L"SIM7300", 0x7C00, 0x03E0, 0x001F}}) {
+    for (const Case& c :
+         {Case{L"SIM7500", 0xF800, 0x07E0, 0x001F}, Case{L"SIM7300", 0x7C00, 0x03E0, 0x001F}}) {
         SCOPED_TRACE(std::string(c.board, c.board + wcslen(c.board)));
         Open(c.board);
         const LONG frame = Acquired(RGB16Image);

@@ -59,4 +59,27 @@ TEST(Painters, ColorPainterStretchesThirtyTwoBitFrames) {
         EXPECT_EQ(step, L"DescribePixelFormat"); // a display without pixel formats still paints
 }
 
+TEST(Painters, ColorPainterShowsSixteenBitFramesOnATrueColorDisplay) {
+    ShownWindow shown;
+    // 5-5-5 pixels: pure red in the left half, pure blue in the right.
+    std::vector<uint16_t> pixels(16 * 16);
+    for (size_t i = 0; i < pixels.size(); ++i)
+        pixels[i] = i % 16 < 8 ? 0x7C00 : 0x001F;
+    std::vector<std::wstring> failures;
+    {
+        com::WindowDc dc(shown.window);
+        EXPECT_EQ(core::PaintColorFrame(dc.Get(), {pixels.data(), 0, 0, 16, 16, 2}, 32, 32,
+                                        [&](const wchar_t* step) { failures.push_back(step); }),
+                  1);
+    }
+    const COLORREF left = test::PixelOf(shown.window, 4, 10);
+    const COLORREF right = test::PixelOf(shown.window, 28, 10);
+    EXPECT_GE(GetRValue(left), 248); // five bits widened to eight
+    EXPECT_EQ(GetBValue(left), 0);
+    EXPECT_EQ(GetRValue(right), 0);
+    EXPECT_GE(GetBValue(right), 248);
+    for (const std::wstring& step : failures)
+        EXPECT_EQ(step, L"DescribePixelFormat");
+}
+
 } // namespace
