@@ -49,6 +49,27 @@ TEST_F(Frames, FreedSlotIsReusedAndBadIndexesRefused) {
     EXPECT_EQ(Active(), 0);
 }
 
+TEST_F(Frames, TableHoldsTenTwentyFourFrames) {
+    Open(L"SIM7100");
+    LONG index = -1;
+    for (LONG i = 0; i < 1024; ++i) {
+        ASSERT_EQ(control_->AllocateFrame(0, 0, 16, 16, -1, -1, DefaultFrame, DefaultImage, &index),
+                  S_OK)
+            << i;
+        ASSERT_EQ(index, i);
+    }
+    EXPECT_EQ(control_->AllocateFrame(0, 0, 16, 16, -1, -1, DefaultFrame, DefaultImage, &index),
+              DISP_E_EXCEPTION);
+    EXPECT_EQ(test::TakeErrorInfo().description, L"No frames available");
+    LONG count = 0;
+    control_->get_FrameCount(&count);
+    EXPECT_EQ(count, 1024);
+    EXPECT_EQ(control_->DestroyFrame(500), S_OK);
+    EXPECT_EQ(control_->AllocateFrame(0, 0, 16, 16, -1, -1, DefaultFrame, DefaultImage, &index),
+              S_OK);
+    EXPECT_EQ(index, 500);
+}
+
 TEST_F(Frames, ScaleOutsideOneToHundredAllocatesNothing) {
     Open(L"SIM7100");
     LONG index = -1, count = -1;
@@ -70,9 +91,11 @@ TEST_F(Frames, HalfScaleDecimatesInSoftware) {
     control_->get_FrameWidth(&width);
     EXPECT_EQ(scale, 50);
     EXPECT_EQ(width, 640);
+    test::Notifications notes(control_.Get());
     EXPECT_EQ(control_->put_FrameVerticalScale(30), S_OK);
     control_->get_FrameVerticalScale(&scale);
     EXPECT_EQ(scale, 100); // the put changes the defaults, not the active frame
+    EXPECT_EQ(notes.Changed(), std::vector<DISPID>{316});
 }
 
 TEST_F(Frames, StorageModeNeedsTheColorInterface) {
@@ -179,6 +202,20 @@ TEST_F(Frames, SynchronousAcquisitionsDeliverNewImages) {
     EXPECT_EQ(U32At(second, 0), U32At(first, 0) + 1);
 }
 
+TEST_F(Frames, StopBeforeAnyAsynchronousJobSendsJobZero) {
+    Open(L"SIM7100");
+    simulator_.Port().StartTrace();
+    STT_APISTATUS status{};
+    const HRESULT hr = control_->StopAsyncAcquireFrames(&status);
+    const auto stops =
+        test::RecordsOf(simulator_.Port().Trace(), imaging::msg::STM_STOP_ASYNC_ACQUIRE);
+    ASSERT_EQ(stops.size(), 1u);
+    EXPECT_EQ(stops[0].Param1, 0u);
+    // The driver's answer decides: it knows no job 0.
+    EXPECT_EQ(SUCCEEDED(hr), stops[0].Result == imaging::STC_RV_SUCCESS);
+    EXPECT_EQ(control_->StopAsyncAcquireFrames(nullptr), E_POINTER);
+}
+
 // Records the acquisition events with the thread that raised them.
 class EventSink final : public com::Object<EventSink, IDispatch> {
 public:
@@ -262,6 +299,22 @@ TEST_F(Frames, AsyncAcquisitionRaisesBothEventsOnTheWorker) {
     EXPECT_EQ(control_->IsAsyncAcquireFramesDone(nullptr, &bytes, &done), E_POINTER);
     point->Unadvise(cookie1);
     point->Unadvise(cookie2);
+}
+
+TEST_F(Frames, ScriptCallWithoutASyncAcquiresAsynchronously) {
+    Open(L"SIM7100");
+    const LONG frame = Allocate();
+    ComPtr<EventSink> sink;
+    com::Make(sink);
+    ComPtr<IConnectionPoint> point = EventsPoint(control_.Get());
+    DWORD cookie = 0;
+    ASSERT_EQ(point->Advise(static_cast<IDispatch*>(sink.Get()), &cookie), S_OK);
+    // AcquireFrames(1, 0) as a script writes it: ASync takes its default, true.
+    const test::CallResult call =
+        test::Invoke(dispatch_.Get(), L"AcquireFrames", {test::Long(1), test::Long(frame)});
+    EXPECT_EQ(call.hr, S_OK);
+    EXPECT_TRUE(WaitFor([&] { return sink->Count() >= 2; }));
+    point->Unadvise(cookie);
 }
 
 TEST_F(Frames, SinkThatDisconnectsDuringAnEventGetsNoMore) {
