@@ -19,12 +19,6 @@ constexpr DWORD kHelpIsAsyncAcquireFramesDone = 2129;
 constexpr DISPID kOnAcquireNotify = 1;
 constexpr DISPID kOnAcquireNotify2 = 5;
 
-struct WorkerStart {
-    std::shared_ptr<AcquisitionShared> shared;
-    uint64_t session;
-    HMODULE module; // a reference on this library for the thread's life
-};
-
 // The sinks connected now; none once the control is gone.
 std::vector<com::ComPtr<IUnknown>> ConnectedSinks(AcquisitionShared& shared) {
     com::Lock lock(shared.lock);
@@ -67,19 +61,6 @@ void WatchJob(AcquisitionShared& shared, uint64_t session) {
             return;
         }
     }
-}
-
-DWORD WINAPI AcquisitionWorker(void* parameter) {
-    HMODULE module = nullptr;
-    {
-        const std::unique_ptr<WorkerStart> start(static_cast<WorkerStart*>(parameter));
-        module = start->module;
-        // Sinks that are apartment objects are called directly, from this thread.
-        const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-        WatchJob(*start->shared, start->session);
-        if (SUCCEEDED(com)) CoUninitialize();
-    }
-    FreeLibraryAndExitThread(module, 1);
 }
 
 // The frame indexes of FrameIds: an array of 4-byte integers with at least count elements,
@@ -138,28 +119,14 @@ void Acquisition::EndSession() {
 }
 
 bool Acquisition::StartWorker(HDRVR driver, const com::ConnectionPoint& events) {
-    auto start = std::make_unique<WorkerStart>();
+    uint64_t session = 0;
     {
         com::Lock lock(shared_->lock);
         shared_->driver = driver;
         shared_->events = &events;
-        start->session = shared_->session;
+        session = shared_->session;
     }
-    start->shared = shared_;
-    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
-                            reinterpret_cast<LPCWSTR>(&AcquisitionWorker), &start->module))
-        return false;
-    const HMODULE module = start->module;
-    DWORD id = 0;
-    HANDLE thread = CreateThread(nullptr, 0, &AcquisitionWorker, start.get(), 0, &id);
-    if (!thread) {
-        FreeLibrary(module);
-        return false;
-    }
-    start.release(); // the thread owns it now
-    worker_.Reset(thread);
-    workerId_ = id;
-    return true;
+    return worker_.Start([shared = shared_, session] { WatchJob(*shared, session); });
 }
 
 void CCorvid::EndAcquisitionSession() {

@@ -10,6 +10,7 @@
 #include "connection_points.h"
 #include "raii.h"
 #include "records.h"
+#include "worker_thread.h"
 
 #include <windows.h>
 #include <mmsystem.h>
@@ -49,12 +50,11 @@ public:
     // sinks of events. False when no thread could be made.
     bool StartWorker(HDRVR driver, const com::ConnectionPoint& events);
     // Closes the handle of the previous worker without waiting for it.
-    void ForgetWorker() { worker_.Reset(); }
+    void ForgetWorker() { worker_.Forget(); }
 
 private:
     std::shared_ptr<AcquisitionShared> shared_;
-    com::UniqueHandle worker_;
-    DWORD workerId_ = 0;
+    WorkerThread worker_;
 };
 
 } // namespace core

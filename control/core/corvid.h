@@ -12,6 +12,7 @@
 #include "acquisition.h"
 #include "control_state.h"
 #include "frame_table.h"
+#include "line_scan.h"
 #include "raii.h"
 
 #include "corvid_unimplemented.h"
@@ -49,6 +50,7 @@ inline constexpr DISPID kDispidHostname = 100;
     STDMETHODIMP put_##Name(Type value) override;
 
 struct InputControl; // one property of the plain input-control family (video_input.cpp)
+struct LineTiming;   // one line timing property of the line-scan board (line_scan.cpp)
 
 class CCorvid final
     : public com::Object<CCorvid, CorvidUnimplemented, IProvideClassInfo2, ISupportErrorInfo,
@@ -165,6 +167,22 @@ public:
     STDMETHODIMP ExtractRGBPlanesEx(long frameId, VARIANT* red, VARIANT* green,
                                     VARIANT* blue) override;
     STDMETHODIMP DrawRGBPlane(long windowHandle, VARIANT plane) override;
+
+    // ICorvid: line scan (line_scan.cpp)
+    CORVID_PROPERTY(LSDriveClkDiv, long)
+    CORVID_PROPERTY(LoToHiLineDriveCount, long)
+    CORVID_PROPERTY(HiToLoLineDriveCount, long)
+    CORVID_PROPERTY(LoToHiIntegrationCount, long)
+    CORVID_PROPERTY(HiToLoIntegrationCount, long)
+    CORVID_PROPERTY(LineScanMode, VARIANT_BOOL)
+    STDMETHODIMP DrawAcquiredLines(long windowHandle, VARIANT bufferInfo, long xOrigin,
+                                   long yOrigin) override;
+    STDMETHODIMP IsAcquireLinesDone(long* linesComplete, long* granularity,
+                                    VARIANT_BOOL* complete) override;
+    STDMETHODIMP StartLSPassthru(long window, VARIANT buffers,
+                                 VARIANT_BOOL stopOnOverflow) override;
+    STDMETHODIMP StopLSPassthru() override;
+    STDMETHODIMP AcquireLines(VARIANT userBuffer, VARIANT_BOOL async) override;
 
     // The host of the device object (remote.cpp); DISPID 100, reached through the property
     // lists of persistence, not through the dispatch interfaces.
@@ -362,6 +380,15 @@ private:
     void Repaint(HDC dc, const RECT& bounds);
     void PaintWithHostPainter(HDC dc, const RECT& bounds);
     std::optional<int32_t> PlaneSourceFrame(long frameId);
+    // Line scan (line_scan.cpp). EndLineScan stops a running line passthru and ends both
+    // workers before the device closes.
+    void EndLineScan();
+    void WriteLineGeometry(const LineArray& geometry);
+    void RedrawLines();
+    template <class Method>
+    HRESULT GetLineTiming(Method method, const LineTiming& timing, long* value);
+    template <class Method>
+    HRESULT PutLineTiming(Method method, const LineTiming& timing, long value);
 
     // Video input (video_input.cpp). ReadInput and WriteInput address one input control of
     // the effective source and store the status; false when it failed.
@@ -426,6 +453,7 @@ private:
     long lastDrawnFrame_ = FrameTable::kNone;
     com::CriticalSection painterLock_; // the grey painter's device bitmaps
     Acquisition acquisition_;
+    LineScanState lineScan_;
 };
 
 #undef CORVID_PROPERTY

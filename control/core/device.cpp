@@ -234,6 +234,7 @@ STDMETHODIMP CCorvid::CloseDevice() {
 // keeps its handle, and its status comes back as the result without error information.
 HRESULT CCorvid::CloseLocalDevice() {
     if (!device_.driver) return S_OK;
+    EndLineScan();
     DestroyAllFrames();
     DestroyAllSurfaces();
     const imaging::STT_APISTATUS status = imaging::CloseImagingDevice(device_.driver);

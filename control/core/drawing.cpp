@@ -98,6 +98,7 @@ void CCorvid::Repaint(HDC dc, const RECT& bounds) {
         if (window_) DrawAcquiredFrame(HandleToLong(window_.Get()), lastDrawnFrame_);
         com::ClearErrorInfo();
     }
+    if (device_.displayingLines) RedrawLines();
 }
 
 void CCorvid::PaintWithHostPainter(HDC dc, const RECT& bounds) {

@@ -200,6 +200,48 @@ TEST_F(ContainerTest, RepaintShowsTheLastDrawnFrameUntilItGoes) {
     control_->CloseDevice();
 }
 
+TEST_F(ContainerTest, RepaintShowsTheLastDrawnLinesUntilTheNextAcquisition) {
+    HWND window = Activate();
+    ASSERT_TRUE(IsWindow(window));
+    ASSERT_EQ(control_->put_BackColor(0x000000FF), S_OK);
+    com::UniqueBstr board(L"SIM7400LS");
+    ASSERT_EQ(control_->OpenDevice(board.Get()), S_OK);
+    SAFEARRAYBOUND bounds[] = {{150, 0}, {60, 0}}; // 150 pixels wide, 60 lines
+    {
+        com::UniqueSafeArray lines(SafeArrayCreate(VT_UI1, 2, bounds));
+        {
+            com::SafeArrayData<uint8_t> pixels(lines.Get());
+            ASSERT_TRUE(pixels.Ok());
+            std::memset(pixels.Data(), 0x40, 150 * 60);
+        }
+        VARIANT array;
+        V_VT(&array) = VT_ARRAY | VT_UI1;
+        V_ARRAY(&array) = lines.Get();
+        ASSERT_EQ(control_->DrawAcquiredLines(0, array, 0, 0), S_OK); // 0: the control's window
+    } // the caller's array is gone; the control keeps its own copy
+    EXPECT_EQ(PixelOf(window, 100, 50), RGB(0x40, 0x40, 0x40));
+    InvalidateRect(window, nullptr, TRUE);
+    EXPECT_EQ(PixelOf(window, 100, 50), RGB(0x40, 0x40, 0x40));
+    EXPECT_EQ(PixelOf(window, 180, 50), RGB(255, 0, 0)); // beside the lines: the background
+
+    // The next acquisition ends the display of the drawn lines.
+    com::UniqueSafeArray target(SafeArrayCreate(VT_UI1, 2, bounds));
+    VARIANT array;
+    V_VT(&array) = VT_ARRAY | VT_UI1;
+    V_ARRAY(&array) = target.Get();
+    ASSERT_EQ(control_->AcquireLines(array, VARIANT_FALSE), S_OK);
+    InvalidateRect(window, nullptr, TRUE);
+    EXPECT_EQ(PixelOf(window, 100, 50), RGB(255, 0, 0));
+
+    // Drawn again, the lines stay until the device closes.
+    ASSERT_EQ(control_->DrawAcquiredLines(0, array, 0, 0), S_OK);
+    InvalidateRect(window, nullptr, TRUE);
+    EXPECT_NE(PixelOf(window, 100, 50), RGB(255, 0, 0));
+    ASSERT_EQ(control_->CloseDevice(), S_OK);
+    InvalidateRect(window, nullptr, TRUE);
+    EXPECT_EQ(PixelOf(window, 100, 50), RGB(255, 0, 0));
+}
+
 TEST_F(ContainerTest, DeactivationDestroysTheWindow) {
     HWND window = Activate();
     ASSERT_TRUE(IsWindow(window));

@@ -6,9 +6,9 @@
 #include <vector>
 
 #include <windows.h>
-#include <tlhelp32.h>
 
 #include "sim_driver.h"
+#include "thread_count.h"
 
 namespace simtest {
 
@@ -171,18 +171,7 @@ inline AsyncDoneAnswer PollUntilDone(const Driver& d, JobId job) {
     return answer;
 }
 
-// Threads of this process now.
-inline int ThreadCount() {
-    const HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    if (snap == INVALID_HANDLE_VALUE) return -1;
-    THREADENTRY32 entry{};
-    entry.dwSize = sizeof entry;
-    int count = 0;
-    for (BOOL more = Thread32First(snap, &entry); more; more = Thread32Next(snap, &entry))
-        if (entry.th32OwnerProcessID == GetCurrentProcessId()) ++count;
-    CloseHandle(snap);
-    return count;
-}
+using test::ThreadCount;
 
 // A scratch board of a model that delivers images as fast as possible.
 class FastBoard {

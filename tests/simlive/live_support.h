@@ -10,9 +10,9 @@
 #include <vector>
 
 #include <windows.h>
-#include <tlhelp32.h>
 
 #include "sim_driver.h"
+#include "thread_count.h"
 
 namespace simtest {
 
@@ -165,15 +165,7 @@ inline void LoadFlatLut(const Driver& d, COLORREF color) {
 }
 
 inline size_t ProcessThreads() {
-    const HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    if (snap == INVALID_HANDLE_VALUE) return 0;
-    THREADENTRY32 entry{};
-    entry.dwSize = sizeof entry;
-    size_t count = 0;
-    for (BOOL more = Thread32First(snap, &entry); more; more = Thread32Next(snap, &entry))
-        if (entry.th32OwnerProcessID == GetCurrentProcessId()) ++count;
-    CloseHandle(snap);
-    return count;
+    return static_cast<size_t>(test::ThreadCount());
 }
 
 } // namespace simtest

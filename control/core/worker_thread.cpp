@@ -1,0 +1,62 @@
+#include "worker_thread.h"
+
+#include <objbase.h>
+
+#include <memory>
+
+namespace core {
+namespace {
+
+struct ThreadStart {
+    std::function<void()> body;
+    HMODULE module = nullptr;
+};
+
+DWORD WINAPI RunWorker(void* parameter) {
+    HMODULE module = nullptr;
+    {
+        const std::unique_ptr<ThreadStart> start(static_cast<ThreadStart*>(parameter));
+        module = start->module;
+        const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        start->body();
+        if (SUCCEEDED(com)) CoUninitialize();
+    }
+    FreeLibraryAndExitThread(module, 1);
+}
+
+} // namespace
+
+bool WorkerThread::Start(std::function<void()> body) {
+    auto start = std::make_unique<ThreadStart>();
+    start->body = std::move(body);
+    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                            reinterpret_cast<LPCWSTR>(&RunWorker), &start->module))
+        return false;
+    const HMODULE module = start->module;
+    DWORD id = 0;
+    HANDLE thread = CreateThread(nullptr, 0, &RunWorker, start.get(), 0, &id);
+    if (!thread) {
+        FreeLibrary(module);
+        return false;
+    }
+    start.release(); // the thread owns it now
+    handle_.Reset(thread);
+    id_ = id;
+    return true;
+}
+
+void WorkerThread::Join() {
+    if (!handle_) return;
+    if (id_ != GetCurrentThreadId()) {
+        const HANDLE thread = handle_.Get();
+        while (MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_SENDMESSAGE) ==
+               WAIT_OBJECT_0 + 1) {
+            MSG msg;
+            // Peeking handles the sent messages; posted ones stay queued for the host.
+            PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        }
+    }
+    handle_.Reset();
+}
+
+} // namespace core
