@@ -11,6 +11,7 @@
 #include "connection_points.h"
 #include "acquisition.h"
 #include "control_state.h"
+#include "digital_io.h"
 #include "frame_table.h"
 #include "line_scan.h"
 #include "raii.h"
@@ -167,6 +168,17 @@ public:
     STDMETHODIMP ExtractRGBPlanesEx(long frameId, VARIANT* red, VARIANT* green,
                                     VARIANT* blue) override;
     STDMETHODIMP DrawRGBPlane(long windowHandle, VARIANT plane) override;
+
+    // ICorvid, ICorvid2: digital camera and digital I/O (digital_io.cpp)
+    STDMETHODIMP ResetCamera() override;
+    CORVID_PROPERTY(DigitalCameraType, CameraTypeEnum)
+    CORVID_PROPERTY(EnableExposePulse, VARIANT_BOOL)
+    CORVID_PROPERTY(ExposePulseDuration, long)
+    CORVID_PROPERTY(ExposePulsePolarity, PulsePolarityEnum)
+    CORVID_PROPERTY(DigIOConfig, long)
+    CORVID_PROPERTY(DigIOPattern, long)
+    STDMETHODIMP get_DigOutCaps(long* value) override;
+    STDMETHODIMP get_DigInCaps(long* value) override;
 
     // ICorvid: line scan (line_scan.cpp)
     CORVID_PROPERTY(LSDriveClkDiv, long)
@@ -380,6 +392,15 @@ private:
     void Repaint(HDC dc, const RECT& bounds);
     void PaintWithHostPainter(HDC dc, const RECT& bounds);
     std::optional<int32_t> PlaneSourceFrame(long frameId);
+    // Digital camera (digital_io.cpp). CameraBoard is true on the digital-camera board;
+    // elsewhere it stores STC_STS_CONTROL as the last status.
+    bool CameraBoard();
+    template <class Method, class T>
+    HRESULT GetExposePulse(Method method, DWORD helpContext, uint32_t DigitalState::*half,
+                           T* value);
+    template <class Method, class T>
+    HRESULT PutExposePulse(Method method, DWORD helpContext, DISPID id,
+                           uint32_t DigitalState::*half, T value);
     // Line scan (line_scan.cpp). EndLineScan stops a running line passthru and ends both
     // workers before the device closes.
     void EndLineScan();
@@ -420,6 +441,7 @@ private:
     FrameDefaults frameDefaults_;
     InputState input_;
     PersistFlags persist_;
+    DigitalState digital_;
     RemoteDevice remote_;
     com::UniqueBstr cameraFile_; // CameraFile
 

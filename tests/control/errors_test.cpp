@@ -105,5 +105,23 @@ TEST_F(ErrorsTest, UnsupportedLevelsPassWhilePersisting) {
     control_->Persistence() = {};
 }
 
+// A board without the digital camera reads the camera properties as 0 while a property set
+// loads, and the load goes on.
+TEST_F(ErrorsTest, CameraPropertiesReadAsZeroWhileLoading) {
+    ASSERT_EQ(object_->OpenDevice(com::UniqueBstr(L"SIM7100").Get()), S_OK);
+    LONG duration = -1;
+    EXPECT_EQ(object_->get_ExposePulseDuration(&duration), static_cast<HRESULT>(0x80044118));
+    EXPECT_TRUE(TakeErrorInfo().present);
+    control_->Persistence().loading = true;
+    duration = -1;
+    CameraTypeEnum type = CAM_8BIT_DUAL;
+    EXPECT_EQ(object_->get_ExposePulseDuration(&duration), S_OK);
+    EXPECT_EQ(duration, 0);
+    EXPECT_EQ(object_->get_DigitalCameraType(&type), S_OK);
+    EXPECT_EQ(type, CAM_16BIT);
+    EXPECT_FALSE(TakeErrorInfo().present);
+    control_->Persistence() = {};
+}
+
 } // namespace
 } // namespace test

@@ -120,5 +120,38 @@ TEST_F(RemoteTest, LutArgumentCheckedBeforeForwarding) {
     control_->AttachRemoteDevice(nullptr, L"Localhost");
 }
 
+// Line-scan work goes to the remote object, except passthru, which only the local device can
+// serve; the display flags are set or cleared before the call leaves.
+TEST_F(RemoteTest, LineScanForwardsAllButPassthru) {
+    control_->AttachRemoteDevice(remote_, L"imaging-host-7");
+    ASSERT_TRUE(OpenBoard(dispatch_.Get(), L"SIM7400LS"));
+    SAFEARRAYBOUND bounds[] = {{64, 0}, {16, 0}, {2, 0}};
+    com::UniqueSafeArray ring(SafeArrayCreate(VT_UI1, 3, bounds));
+    com::UniqueSafeArray lines(SafeArrayCreate(VT_UI1, 2, bounds));
+    VARIANT buffers;
+    V_VT(&buffers) = VT_ARRAY | VT_UI1;
+    V_ARRAY(&buffers) = ring.Get();
+    EXPECT_EQ(local_->StartLSPassthru(0, buffers, VARIANT_FALSE), E_NOTIMPL);
+    EXPECT_EQ(local_->StopLSPassthru(), E_NOTIMPL);
+    VARIANT array;
+    V_VT(&array) = VT_ARRAY | VT_UI1;
+    V_ARRAY(&array) = lines.Get();
+    ASSERT_EQ(local_->put_LoToHiLineDriveCount(300), S_OK);
+    LONG count = 0;
+    ASSERT_EQ(remote_->get_LoToHiLineDriveCount(&count), S_OK);
+    EXPECT_EQ(count, 300);
+    ASSERT_EQ(local_->AcquireLines(array, VARIANT_FALSE), S_OK);
+    EXPECT_FALSE(control_->Device().displayingLines);
+    // The remote object has no window to draw into: its failure comes back.
+    EXPECT_NE(local_->DrawAcquiredLines(0, array, 0, 0), S_OK);
+    EXPECT_TRUE(control_->Device().displayingLines);
+    LONG done = 0, granularity = 0;
+    VARIANT_BOOL complete = VARIANT_FALSE;
+    EXPECT_EQ(local_->IsAcquireLinesDone(&done, &granularity, &complete), S_OK);
+    EXPECT_EQ(complete, VARIANT_TRUE);
+    EXPECT_EQ(done, 16);
+    control_->AttachRemoteDevice(nullptr, L"Localhost");
+}
+
 } // namespace
 } // namespace test
