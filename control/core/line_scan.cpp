@@ -345,9 +345,12 @@ STDMETHODIMP CCorvid::StartLSPassthru(long window, VARIANT buffers, VARIANT_BOOL
     const std::optional<LineArray> geometry = LineBuffersOf(array);
     if (!geometry) return E_INVALIDARG;
     WriteLineGeometry(*geometry);
-    HWND target = reinterpret_cast<HWND>(static_cast<intptr_t>(window));
-    if (window != 0 && !IsWindow(target)) target = window_.Get();
-    if (window == 0) target = nullptr;
+    // 0: no window; anything but a window (the default -1 included): the control's own.
+    HWND target = nullptr;
+    if (window != 0) {
+        target = reinterpret_cast<HWND>(static_cast<intptr_t>(window));
+        if (!IsWindow(target)) target = window_.Get();
+    }
 
     auto ring = std::make_shared<LinePassthruLink>(geometry->buffers);
     HANDLE bufferEvent = nullptr;
