@@ -12,6 +12,7 @@
 #include "acquisition.h"
 #include "control_state.h"
 #include "frame_table.h"
+#include "passthru.h"
 #include "raii.h"
 
 #include "corvid_unimplemented.h"
@@ -165,6 +166,18 @@ public:
     STDMETHODIMP ExtractRGBPlanesEx(long frameId, VARIANT* red, VARIANT* green,
                                     VARIANT* blue) override;
     STDMETHODIMP DrawRGBPlane(long windowHandle, VARIANT plane) override;
+
+    // ICorvid: live video (passthru.cpp)
+    STDMETHODIMP LoadDefaultPassthruLUT() override;
+    STDMETHODIMP ExtendPassthruPalette(long start, VARIANT rgbArray) override;
+    STDMETHODIMP LoadPassthruLUT(long start, VARIANT rgbArray) override;
+    STDMETHODIMP PassthruSnapshot(long frameIndex) override;
+    STDMETHODIMP QueryPassthruCaps(stSTT_FG_PASSTHRU_CAP_KEY key, long* buffer,
+                                   long bufferSize) override;
+    STDMETHODIMP StartPassthru(long windowHandle, long frameIndex, PassthruModeEnum mode) override;
+    STDMETHODIMP StopPassthru() override;
+    CORVID_PROPERTY(XPassthruOrigin, long)
+    CORVID_PROPERTY(YPassthruOrigin, long)
 
     // The host of the device object (remote.cpp); DISPID 100, reached through the property
     // lists of persistence, not through the dispatch interfaces.
@@ -383,6 +396,22 @@ private:
     template <class T> HRESULT GetLevel(Level level, T* value);
     HRESULT PutLevel(Level level, long value);
 
+    // Live video (passthru.cpp). The worker of a start replaces an earlier one, which ends
+    // without its final event; EndPassthruWorker waits for the worker to end.
+    bool ProgramPassthruScaling();
+    HRESULT StartRemotePassthru(long frameIndex, PassthruModeEnum mode);
+    void StartPassthruWorker(std::unique_ptr<PassthruWorker> worker,
+                             LPTHREAD_START_ROUTINE routine);
+    void EndPassthruWorker(bool finalEvent);
+    HRESULT StopDriverPassthru();
+    HRESULT LoadPassthruTable(DWORD helpContext,
+                              HRESULT (STDMETHODCALLTYPE ICorvid::*member)(long, VARIANT),
+                              imaging::STT_APISTATUS (*message)(HDRVR, int32_t, int32_t,
+                                                                const void*),
+                              long start, const VARIANT& rgbArray);
+    HRESULT GetPassthruOrigin(bool vertical, long* value);
+    HRESULT PutPassthruOrigin(bool vertical, long value);
+
     HRESULT InPlaceActivate(IOleClientSite* site, LPCRECT position, bool uiActivate);
     HRESULT CreateControlWindow(HWND parent, const RECT& position);
     HRESULT PutStockColor(DISPID id, OLE_COLOR color, OLE_COLOR& stored);
@@ -426,6 +455,7 @@ private:
     long lastDrawnFrame_ = FrameTable::kNone;
     com::CriticalSection painterLock_; // the grey painter's device bitmaps
     Acquisition acquisition_;
+    PassthruState passthru_; // its worker reads the frame table and raises to the sinks
 };
 
 #undef CORVID_PROPERTY

@@ -245,9 +245,9 @@ HRESULT CCorvid::CloseLocalDevice() {
     return S_OK;
 }
 
-// The surface table and passthru hook in here when they exist (the frame table in frames.cpp).
+// The surface table hooks in here when it exists (the frame table in frames.cpp, passthru in
+// passthru.cpp).
 void CCorvid::DestroyAllSurfaces() {}
-void CCorvid::StopPassthruForDestroy() {}
 
 // ---- Device properties ----
 

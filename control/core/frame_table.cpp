@@ -15,7 +15,7 @@ const FrameRecord* FrameTable::Find(int32_t index) const {
 }
 
 std::optional<int32_t> FrameTable::Resolve(int32_t index) const {
-    const int32_t resolved = index == kNone ? active_ : index;
+    const int32_t resolved = index == kNone ? active_.load() : index;
     if (!Valid(resolved)) return std::nullopt;
     return resolved;
 }

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -70,7 +71,7 @@ public:
 private:
     std::array<std::unique_ptr<FrameRecord>, kSlots> slots_;
     int32_t count_ = 0;
-    int32_t active_ = kNone;
+    std::atomic<int32_t> active_{kNone}; // also read by the passthru worker
     void* activeBase_ = nullptr;
     uint32_t activeBytesPerPixel_ = 0;
 };

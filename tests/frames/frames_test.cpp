@@ -216,59 +216,9 @@ TEST_F(Frames, StopBeforeAnyAsynchronousJobSendsJobZero) {
     EXPECT_EQ(control_->StopAsyncAcquireFrames(nullptr), E_POINTER);
 }
 
-// Records the acquisition events with the thread that raised them.
-class EventSink final : public com::Object<EventSink, IDispatch> {
-public:
-    static com::InterfaceTable<EventSink> Interfaces() {
-        static const com::InterfaceEntry<EventSink> table[] = {
-            com::Entry<EventSink, IDispatch>(),
-            {&DIID_ICorvidEvents,
-             [](EventSink* sink) -> IUnknown* { return static_cast<IDispatch*>(sink); }}};
-        return table;
-    }
-    STDMETHODIMP GetTypeInfoCount(UINT* count) override {
-        *count = 0;
-        return S_OK;
-    }
-    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-        return E_NOTIMPL;
-    }
-    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*,
-                        UINT*) override {
-        std::lock_guard<std::mutex> lock(mutex);
-        events.push_back({id, GetCurrentThreadId(),
-                          params && params->cArgs == 1 ? V_I4(&params->rgvarg[0]) : 0});
-        if (onEvent) onEvent();
-        return S_OK;
-    }
-    struct Event {
-        DISPID id;
-        DWORD thread;
-        LONG status;
-    };
-    std::mutex mutex;
-    std::vector<Event> events;
-    std::function<void()> onEvent;
-    size_t Count() {
-        std::lock_guard<std::mutex> lock(mutex);
-        return events.size();
-    }
-};
-
-ComPtr<IConnectionPoint> EventsPoint(IUnknown* control) {
-    ComPtr<IConnectionPointContainer> container;
-    ComPtr<IConnectionPoint> point;
-    control->QueryInterface(IID_PPV_ARGS(&container));
-    if (container) container->FindConnectionPoint(DIID_ICorvidEvents, &point);
-    return point;
-}
-
-bool WaitFor(const std::function<bool()>& condition) {
-    for (int i = 0; i < 1000 && !condition(); ++i)
-        Sleep(10);
-    return condition();
-}
+using test::EventSink;
+using test::EventsPoint;
+using test::WaitFor;
 
 TEST_F(Frames, AsyncAcquisitionRaisesBothEventsOnTheWorker) {
     Open(L"SIM7100");
@@ -288,7 +238,7 @@ TEST_F(Frames, AsyncAcquisitionRaisesBothEventsOnTheWorker) {
         ASSERT_EQ(sink->events.size(), 2u);
         EXPECT_EQ(sink->events[0].id, 1);
         EXPECT_EQ(sink->events[1].id, 5);
-        EXPECT_EQ(sink->events[1].status, 0);
+        EXPECT_EQ(sink->events[1].argument, 0);
         EXPECT_NE(sink->events[0].thread, GetCurrentThreadId());
     }
     STT_APISTATUS status{};
