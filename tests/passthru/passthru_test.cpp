@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <set>
+#include <utility>
 
 namespace {
 
@@ -17,6 +18,12 @@ constexpr uint32_t kColorScalingInterface = 4;
 // The COM error of a failing API status of the standard family (0x94000000 + code).
 HRESULT ErrorOf(uint32_t status) {
     return static_cast<HRESULT>(0x80044000u | (status & 0xFFFF));
+}
+
+// The pair block (width and height, first entry and count, x and y) a message carried.
+std::pair<int32_t, int32_t> PairOf(const KvTraceRecord& record) {
+    const auto pair = test::BlockOf<imaging::PairBlock>(record);
+    return {pair.First, pair.Second};
 }
 
 // A shown popup window of 640 x 480 that live video draws into.
@@ -161,6 +168,40 @@ TEST_F(Passthru, WithoutAWindowOneHiddenImageWindowOfTheActiveFrameIsMade) {
     EXPECT_TRUE(ImageWindows().empty());
 }
 
+TEST_F(Passthru, SitedControlShowsLiveVideoInItsOwnWindow) {
+    test::FrameWindow form;
+    ComPtr<test::TestSite> site;
+    ASSERT_HRESULT_SUCCEEDED(com::Make(site, form.Get(), RECT{10, 20, 210, 120}));
+    ComPtr<IOleObject> object;
+    ASSERT_EQ(control_.As(&object), S_OK);
+    ASSERT_EQ(object->SetClientSite(site.Get()), S_OK);
+    RECT position{10, 20, 210, 120};
+    ASSERT_EQ(
+        object->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, site.Get(), 0, form.Get(), &position),
+        S_OK);
+    HWND own = nullptr;
+    ComPtr<IOleInPlaceObject> inPlace;
+    ASSERT_EQ(object.As(&inPlace), S_OK);
+    ASSERT_EQ(inPlace->GetWindow(&own), S_OK);
+    test::PumpMessages();
+
+    Open(L"SIM7100");
+    Allocate();
+    LoadFlatLut(RGB(10, 200, 30));
+    port().StartTrace();
+    ASSERT_EQ(control_->StartPassthru(0, -1, ASyncPassthru), S_OK);
+    ASSERT_TRUE(WaitForEvents(3));
+    ASSERT_EQ(control_->StopPassthru(), S_OK);
+    const std::vector<KvTraceRecord> starts = Sent(STM_START_ASYNC_PASSTHRU);
+    ASSERT_EQ(starts.size(), 1u);
+    EXPECT_EQ(test::BlockOf<imaging::WindowBlock>(starts[0]).Window, own);
+    EXPECT_TRUE(ImageWindows().empty());
+    com::WindowDc dc(own);
+    EXPECT_EQ(GetPixel(dc.Get(), 100, 50), RGB(10, 200, 30));
+    object->Close(OLECLOSE_NOSAVE);
+    object->SetClientSite(nullptr);
+}
+
 // ---- Passthru size ----
 
 TEST_F(Passthru, ScalingDevicesGetTheFrameSizeBeforeTheStart) {
@@ -182,9 +223,7 @@ TEST_F(Passthru, ScalingDevicesGetTheFrameSizeBeforeTheStart) {
     EXPECT_EQ(queries[0].Param1, 288u);
     EXPECT_EQ(queries[1].Param1, 290u);
     EXPECT_EQ(queries[2].Param1, 289u);
-    const auto size = test::BlockOf<imaging::PairBlock>(Sent(STM_SET_PASSTHRU_SCALING).at(0));
-    EXPECT_EQ(size.First, 640);
-    EXPECT_EQ(size.Second, 480);
+    EXPECT_EQ(PairOf(Sent(STM_SET_PASSTHRU_SCALING).at(0)), std::pair(640, 480));
     EXPECT_EQ(control_->StopPassthru(), S_OK);
 }
 
@@ -217,9 +256,7 @@ TEST_F(Passthru, ColorBoardScalesByItsHardwareScale) {
     ASSERT_FALSE(queries.empty());
     EXPECT_EQ(test::BlockOf<uint32_t>(queries[0]), kColorScalingInterface);
     ASSERT_EQ(Sent(STM_CLR_SCALING).size(), 1u);
-    const auto size = test::BlockOf<imaging::PairBlock>(Sent(STM_SET_PASSTHRU_SCALING).at(0));
-    EXPECT_EQ(size.First, 320);
-    EXPECT_EQ(size.Second, 480);
+    EXPECT_EQ(PairOf(Sent(STM_SET_PASSTHRU_SCALING).at(0)), std::pair(320, 480));
     EXPECT_EQ(control_->StopPassthru(), S_OK);
 }
 
@@ -483,9 +520,7 @@ TEST_F(Passthru, LookupTableEntriesColorTheLiveVideo) {
     port().StartTrace();
     ASSERT_EQ(control_->LoadPassthruLUT(0, table), S_OK);
     VariantClear(&table);
-    const auto range = test::BlockOf<imaging::PairBlock>(Sent(STM_LOAD_PASSTHRU_LUT).at(0));
-    EXPECT_EQ(range.First, 0);
-    EXPECT_EQ(range.Second, 256);
+    EXPECT_EQ(PairOf(Sent(STM_LOAD_PASSTHRU_LUT).at(0)), std::pair(0, 256));
     ASSERT_EQ(control_->StartPassthru(window.Handle(), -1, ASyncPassthru), S_OK);
     ASSERT_TRUE(WaitForEvents(3));
     ASSERT_EQ(control_->StopPassthru(), S_OK);
@@ -500,6 +535,9 @@ TEST_F(Passthru, LookupTableEntriesColorTheLiveVideo) {
 
     // The driver judges the range; the default table brings grey back.
     VARIANT one = frames_test::LongArray({0x112233});
+    port().StartTrace();
+    EXPECT_EQ(control_->LoadPassthruLUT(0, one), S_OK);
+    EXPECT_EQ(PairOf(Sent(STM_LOAD_PASSTHRU_LUT).at(0)), std::pair(0, 1));
     EXPECT_EQ(control_->LoadPassthruLUT(256, one), ErrorOf(imaging::STC_STS_PASSTHRULUTRANGE));
     ASSERT_EQ(control_->LoadDefaultPassthruLUT(), S_OK);
     ASSERT_EQ(control_->StartPassthru(window.Handle(), -1, ASyncPassthru), S_OK);
@@ -515,8 +553,7 @@ TEST_F(Passthru, LookupTableEntriesColorTheLiveVideo) {
     VariantClear(&one);
     const std::vector<KvTraceRecord> palette = Sent(STM_EXTEND_PASSTHRU_PALETTE);
     ASSERT_EQ(palette.size(), 2u);
-    EXPECT_EQ(test::BlockOf<imaging::PairBlock>(palette[0]).First, 10);
-    EXPECT_EQ(test::BlockOf<imaging::PairBlock>(palette[0]).Second, 1);
+    EXPECT_EQ(PairOf(palette[0]), std::pair(10, 1));
 }
 
 TEST_F(Passthru, OriginSendsBothCoordinatesWithoutNotifications) {
@@ -527,10 +564,8 @@ TEST_F(Passthru, OriginSendsBothCoordinatesWithoutNotifications) {
     ASSERT_EQ(control_->put_YPassthruOrigin(20), S_OK);
     std::vector<KvTraceRecord> sets = Sent(STM_SET_PASSTHRU_SOURCE_ORIGIN);
     ASSERT_EQ(sets.size(), 2u);
-    EXPECT_EQ(test::BlockOf<imaging::PairBlock>(sets[0]).First, 10);
-    EXPECT_EQ(test::BlockOf<imaging::PairBlock>(sets[0]).Second, 0);
-    EXPECT_EQ(test::BlockOf<imaging::PairBlock>(sets[1]).First, 10);
-    EXPECT_EQ(test::BlockOf<imaging::PairBlock>(sets[1]).Second, 20);
+    EXPECT_EQ(PairOf(sets[0]), std::pair(10, 0)) << "before any read";
+    EXPECT_EQ(PairOf(sets[1]), std::pair(10, 20));
     EXPECT_EQ(test::LongOf(test::GetProperty(dispatch_.Get(), L"XPassthruOrigin")), 10);
     LONG y = 0;
     EXPECT_EQ(control_->get_YPassthruOrigin(&y), S_OK);
@@ -543,7 +578,7 @@ TEST_F(Passthru, OriginSendsBothCoordinatesWithoutNotifications) {
     ASSERT_EQ(control_->put_YPassthruOrigin(30), S_OK);
     sets = Sent(STM_SET_PASSTHRU_SOURCE_ORIGIN);
     ASSERT_EQ(sets.size(), 1u);
-    EXPECT_EQ(test::BlockOf<imaging::PairBlock>(sets[0]).First, 10);
+    EXPECT_EQ(PairOf(sets[0]), std::pair(10, 30));
     port().FailNext(STM_GET_PASSTHRU_SOURCE_ORIGIN, imaging::drv::STS_BUSY);
     LONG x = -5;
     EXPECT_EQ(control_->get_XPassthruOrigin(&x), ErrorOf(imaging::STC_STS_BUSY));
