@@ -4,6 +4,7 @@
 #include "frames_fixture.h"
 
 #include <algorithm>
+#include <atomic>
 #include <set>
 #include <utility>
 
@@ -312,6 +313,43 @@ TEST_F(Passthru, LiveVideoShowsInTheWindowAndStopsWithAFinalEvent) {
     port().StartTrace();
     EXPECT_EQ(control_->StopPassthru(), S_OK) << "nothing runs";
     EXPECT_TRUE(port().Trace().empty());
+}
+
+// Counts the WM_APP messages that reach it.
+std::atomic<int> appMessages{0};
+LRESULT CALLBACK CountingProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message == WM_APP) ++appMessages;
+    return DefWindowProcW(window, message, wparam, lparam);
+}
+
+TEST_F(Passthru, StopServesMessagesSentToTheHostWhileItWaits) {
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = CountingProc;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"PassthruCountingWindow";
+    RegisterClassW(&windowClass);
+    com::UniqueWindow counting(CreateWindowExW(0, L"PassthruCountingWindow", L"", WS_POPUP, 0, 0, 8,
+                                               8, nullptr, nullptr, windowClass.hInstance,
+                                               nullptr));
+    Open(L"SIM7100");
+    Allocate();
+    LiveWindow window;
+    ASSERT_EQ(control_->StartPassthru(window.Handle(), -1, ASyncPassthru), S_OK);
+    ASSERT_TRUE(WaitForEvents(1));
+    // The host's sink talks to the host's window from the worker while the host waits for
+    // the worker to end: no deadlock.
+    appMessages = 0;
+    std::atomic<bool> stopping{false};
+    {
+        std::lock_guard<std::mutex> lock(sink_->mutex); // the worker raises meanwhile
+        sink_->onEvent = [&] {
+            if (stopping) SendMessageW(counting.Get(), WM_APP, 0, 0);
+        };
+    }
+    stopping = true;
+    ASSERT_EQ(control_->StopPassthru(), S_OK);
+    sink_->onEvent = nullptr;
+    EXPECT_GE(appMessages.load(), 1) << "the final event's message was delivered";
 }
 
 TEST_F(Passthru, SynchronousPassthruStopsToo) {
