@@ -12,6 +12,7 @@
 #include "acquisition.h"
 #include "control_state.h"
 #include "frame_table.h"
+#include "overlay_surface.h"
 #include "raii.h"
 
 #include "corvid_unimplemented.h"
@@ -167,6 +168,21 @@ public:
     STDMETHODIMP ExtractRGBPlanesEx(long frameId, VARIANT* red, VARIANT* green,
                                     VARIANT* blue) override;
     STDMETHODIMP DrawRGBPlane(long windowHandle, VARIANT plane) override;
+
+    // ICorvid, ICorvid2: overlay surfaces (overlays.cpp)
+    STDMETHODIMP AllocateSurface(long* id) override;
+    STDMETHODIMP DestroySurface(long id) override;
+    STDMETHODIMP EraseSurface(long id) override;
+    STDMETHODIMP GetSurfaceDC(long id, long* dc) override;
+    STDMETHODIMP ReleaseSurfaceDC(long id) override;
+    STDMETHODIMP OverlaySurfaceOnFrame(long frameId, long surfaceId) override;
+    STDMETHODIMP get_SurfaceCount(long* count) override;
+    CORVID_PROPERTY(ActiveSurface, long)
+    CORVID_PROPERTY(Translucent, VARIANT_BOOL)
+    CORVID_PROPERTY(ColorKey, OLE_COLOR)
+    CORVID_PROPERTY(ImageFile, BSTR)
+    STDMETHODIMP EnableOverlays(long id) override;
+    STDMETHODIMP DisableOverlays(long id) override;
 
     // ICorvid, ICorvid3: color image parameters (color_parameters.cpp)
     STDMETHODIMP ColorQueryInterface(STT_QUERY_COLOR_INTERFACE interfaceCode,
@@ -413,6 +429,15 @@ private:
     template <class T> HRESULT GetLevel(Level level, T* value);
     HRESULT PutLevel(Level level, long value);
 
+    // Overlay surfaces (overlays.cpp). PutActiveSurface is the ActiveSurface put without its
+    // prologue; SelectActiveSurface selects the active surface in the driver.
+    using SurfaceTable = SlotTable<OverlaySurface, 64>;
+    void DestroyLocalSurface(int32_t id);
+    HRESULT PutActiveSurface(int32_t id);
+    HRESULT SelectActiveSurface();
+    HRESULT LoadSurfaceImage(OverlaySurface& surface);
+    HRESULT SwitchOverlays(long id, bool on);
+
     // Color image parameters (color_parameters.cpp). Color messages go to the color boards
     // only; on other models the requests fail with STC_STS_CONTROL without a message. Each
     // stores its status and answers false when it failed.
@@ -477,6 +502,7 @@ private:
     long lastDrawnFrame_ = FrameTable::kNone;
     com::CriticalSection painterLock_; // the grey painter's device bitmaps
     Acquisition acquisition_;
+    SurfaceTable surfaces_;
 };
 
 #undef CORVID_PROPERTY

@@ -245,8 +245,8 @@ HRESULT CCorvid::CloseLocalDevice() {
     return S_OK;
 }
 
-// The surface table and passthru hook in here when they exist (the frame table in frames.cpp).
-void CCorvid::DestroyAllSurfaces() {}
+// Passthru hooks in here when it exists (the frame table in frames.cpp, the surface table in
+// overlays.cpp).
 void CCorvid::StopPassthruForDestroy() {}
 
 // ---- Device properties ----

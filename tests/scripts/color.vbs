@@ -1,5 +1,5 @@
-' Sets the color image parameters and the sync master the way a script programmer would,
-' with plain variables for the values the members hand back.
+' Sets the color image parameters, the sync master and overlay surfaces the way a script
+' programmer would, with plain variables for the values the members hand back.
 ' Prints "color.vbs: passed" when every check holds.
 Option Explicit
 
@@ -68,6 +68,30 @@ Err.Clear
 value = 5
 value = control.RedOffset
 Check Err.Number = &H80044118, "RedOffset on the KV7100 (&H" & Hex(Err.Number) & ")"
+Err.Clear
+
+' Overlay surfaces.
+Dim surface
+surface = control.AllocateSurface
+Check Err.Number = 0 And surface = 0 And control.ActiveSurface = 0, "AllocateSurface gives surface 0"
+Err.Clear
+control.ColorKey = &HFF&
+Check Err.Number = 0 And CLng(control.ColorKey) = &HFF&, "ColorKey reads back as given"
+Err.Clear
+control.Translucent = True
+Check Err.Number = 0 And control.Translucent = True, "Translucent"
+Err.Clear
+control.ImageFile = ""
+Check Err.Number = 0 And control.ImageFile = "", "an empty ImageFile keeps the surface"
+Err.Clear
+control.EnableOverlays 3
+Check Err.Number = 5, "EnableOverlays of a surface not allocated (" & Err.Number & ")"
+Err.Clear
+control.DestroySurface surface
+Check Err.Number = 0 And control.SurfaceCount = 0 And control.ActiveSurface = -1, "DestroySurface"
+Err.Clear
+value = control.Translucent
+Check Err.Number = &H80004005, "Translucent without a surface (&H" & Hex(Err.Number) & ")"
 Err.Clear
 
 control.CloseDevice
