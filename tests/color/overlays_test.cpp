@@ -3,6 +3,7 @@
 // and surfaces burnt into frames that are read back and drawn into a window.
 #include "color_fixture.h"
 
+#include <algorithm>
 #include <fstream>
 
 namespace color_test {
@@ -201,6 +202,22 @@ TEST_F(Overlays, DestroyingTheActiveSurfaceMovesToItsNeighbour) {
         EXPECT_EQ(control_->DestroySurface(64), S_OK);
     });
     EXPECT_TRUE(trace.empty());
+}
+
+// A context the host still holds goes back to the driver before the surface does.
+TEST_F(Overlays, DestroyingASurfaceReleasesItsContext) {
+    Open(L"SIM7100");
+    ASSERT_EQ(AllocateSurface(), 0);
+    LONG dc = 0;
+    ASSERT_EQ(control_->GetSurfaceDC(0, &dc), S_OK);
+    EXPECT_NE(dc, 0);
+    std::vector<KvTraceRecord> trace =
+        Traced([&] { ASSERT_EQ(control_->DestroySurface(0), S_OK); });
+    const auto releases = RecordsOf(trace, msg::STM_RELEASE_SURFACE_DC);
+    ASSERT_EQ(releases.size(), 1u);
+    EXPECT_EQ(static_cast<LONG>(releases[0].Param2), dc);
+    ASSERT_EQ(RecordsOf(trace, msg::STM_DESTROY_SURFACE).size(), 1u);
+    EXPECT_EQ(releases[0].Param1, RecordsOf(trace, msg::STM_DESTROY_SURFACE)[0].Param1);
 }
 
 TEST_F(Overlays, ActiveSurfaceSelectsAndSetsTheTranslucency) {
@@ -426,6 +443,23 @@ TEST_F(Overlays, ImageFileLoadsIntoTheSurface) {
         [&] { ASSERT_EQ(test::PutProperty(dispatch_.Get(), L"ImageFile", empty.Get()).hr, S_OK); });
     EXPECT_TRUE(trace.empty());
     EXPECT_EQ(test::TextOf(test::GetProperty(dispatch_.Get(), L"ImageFile")), L"");
+}
+
+// A bitmap larger than the surface is cut to it.
+TEST_F(Overlays, ALargerImageFileIsCut) {
+    Open(L"SIM7100");
+    LONG frame = -1;
+    ASSERT_EQ(control_->AllocateFrame(-1, -1, 320, 240, -1, -1, DefaultFrame, DefaultImage, &frame),
+              S_OK);
+    ASSERT_EQ(AllocateSurface(), 0);
+    const std::wstring path = frames_test::TempFile(L"overlay_large.bmp");
+    WriteBitmapFile(path, 400, 300, RGB(255, 255, 255));
+    test::Arg name(path.c_str());
+    ASSERT_EQ(test::PutProperty(dispatch_.Get(), L"ImageFile", name.Get()).hr, S_OK);
+    DeleteFileW(path.c_str());
+    ASSERT_EQ(control_->OverlaySurfaceOnFrame(frame, 0), S_OK);
+    const std::vector<uint8_t> pixels = ReadAll(frame, 320, 240, 1);
+    EXPECT_EQ(std::count(pixels.begin(), pixels.end(), 0xFF), 320 * 240);
 }
 
 TEST_F(Overlays, ImageFileFailuresAreSystemErrors) {
