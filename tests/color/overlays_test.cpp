@@ -14,6 +14,14 @@ using test::RecordsOf;
 
 namespace msg = imaging::msg;
 
+// The message codes of a trace, in order.
+std::vector<uint32_t> MessagesOf(const std::vector<KvTraceRecord>& trace) {
+    std::vector<uint32_t> codes;
+    for (const KvTraceRecord& record : trace)
+        codes.push_back(record.Message);
+    return codes;
+}
+
 // Writes a bottom-up 24-bit bitmap file of one color.
 void WriteBitmapFile(const std::wstring& name, int32_t width, int32_t height, COLORREF color) {
     const uint32_t stride = (uint32_t(width) * 3 + 3) & ~3u;
@@ -176,12 +184,10 @@ TEST_F(Overlays, DestroyingTheActiveSurfaceMovesToItsNeighbour) {
     std::vector<KvTraceRecord> trace =
         Traced([&] { ASSERT_EQ(control_->DestroySurface(2), S_OK); });
     EXPECT_EQ(ActiveSurface(), 0);
-    const uint32_t expected[] = {msg::STM_ERASE_SURFACE, msg::STM_ENABLE_OVERLAYS,
-                                 msg::STM_DESTROY_SURFACE, msg::STM_SELECT_SURFACE,
-                                 msg::STM_SET_TRANSLUCENT};
-    ASSERT_EQ(trace.size(), std::size(expected));
-    for (size_t i = 0; i < trace.size(); ++i)
-        EXPECT_EQ(trace[i].Message, expected[i]) << i;
+    ASSERT_EQ(MessagesOf(trace),
+              (std::vector<uint32_t>{msg::STM_ERASE_SURFACE, msg::STM_ENABLE_OVERLAYS,
+                                     msg::STM_DESTROY_SURFACE, msg::STM_SELECT_SURFACE,
+                                     msg::STM_SET_TRANSLUCENT}));
     EXPECT_EQ(trace[1].Param2, 0u); // overlays off
 
     ASSERT_EQ(control_->DestroySurface(0), S_OK);
@@ -419,12 +425,10 @@ TEST_F(Overlays, ImageFileLoadsIntoTheSurface) {
     test::Notifications notifications(dispatch_.Get());
     std::vector<KvTraceRecord> trace = Traced(
         [&] { ASSERT_EQ(test::PutProperty(dispatch_.Get(), L"ImageFile", name.Get()).hr, S_OK); });
-    const uint32_t expected[] = {msg::STM_GET_SURFACE_DC, msg::STM_RELEASE_SURFACE_DC,
-                                 msg::STM_SELECT_SURFACE, msg::STM_SET_TRANSLUCENT,
-                                 msg::STM_ENABLE_OVERLAYS};
-    ASSERT_EQ(trace.size(), std::size(expected));
-    for (size_t i = 0; i < trace.size(); ++i)
-        EXPECT_EQ(trace[i].Message, expected[i]) << i;
+    ASSERT_EQ(MessagesOf(trace),
+              (std::vector<uint32_t>{msg::STM_GET_SURFACE_DC, msg::STM_RELEASE_SURFACE_DC,
+                                     msg::STM_SELECT_SURFACE, msg::STM_SET_TRANSLUCENT,
+                                     msg::STM_ENABLE_OVERLAYS}));
     EXPECT_EQ(trace[4].Param2, 1u);
     EXPECT_EQ(notifications.Changed(), std::vector<DISPID>{DispidImageFile});
     EXPECT_EQ(test::TextOf(test::GetProperty(dispatch_.Get(), L"ImageFile")), path);
