@@ -245,9 +245,8 @@ HRESULT CCorvid::CloseLocalDevice() {
     return S_OK;
 }
 
-// The surface table hooks in here when it exists (the frame table in frames.cpp, passthru in
-// passthru.cpp).
-void CCorvid::DestroyAllSurfaces() {}
+// The feature groups hook in here: the frame table in frames.cpp, the surface table in
+// overlays.cpp, passthru in passthru.cpp.
 
 // ---- Device properties ----
 
