@@ -169,6 +169,11 @@ extern "C" LRESULT CALLBACK DriverProc(DWORD_PTR id, HDRVR driver, UINT message,
                 FindInputBlock(instance->board().model().families, message, p1, p2);
             record.BlockSize = static_cast<uint32_t>(std::min(block.size, kKvTraceBlockBytes));
             if (record.BlockSize != 0) std::memcpy(record.Block, block.address, record.BlockSize);
+            const size_t referencedBytes = block.referencedCount * sizeof(uint32_t);
+            if (record.BlockSize != 0 && record.BlockSize + referencedBytes <= kKvTraceBlockBytes) {
+                std::memcpy(record.Block + record.BlockSize, block.referenced, referencedBytes);
+                record.BlockSize += static_cast<uint32_t>(referencedBytes);
+            }
         }
     }
     const Answered answered = HandleMessage(id, driver, message, p1, p2, instance.get());

@@ -65,8 +65,8 @@ constexpr InputBlockSpec kInputBlocks[] = {
     {Camera, msg::STM_CAM_GET_SYNC_MASTER_PARAM, Param1, Fixed, sizeof(ParamReadBlock)},
     // Color family.
     {Color, msg::STM_CLR_QUERY_INTERFACE, Param1, Fixed, sizeof(uint32_t)},
-    {Color, msg::STM_CLR_IMAGE_PARAMETER, Param1, Fixed, sizeof(ColorOperationBlock)},
-    {Color, msg::STM_CLR_SYNC_MASTER, Param1, Fixed, sizeof(ColorOperationBlock)},
+    {Color, msg::STM_CLR_IMAGE_PARAMETER, Param1, ColorOperation, sizeof(ColorOperationBlock)},
+    {Color, msg::STM_CLR_SYNC_MASTER, Param1, ColorOperation, sizeof(ColorOperationBlock)},
     {Color, msg::STM_CLR_DRAW_PLANE, Param1, Fixed, sizeof(STT_BUFFER_INFO)},
     // The first plane record: it carries the plane mask.
     {Color, msg::STM_CLR_EXTRACT_PLANES, Param2, Fixed, sizeof(STT_BUFFER_INFO)},
@@ -100,8 +100,19 @@ InputBlock FindInputBlock(FamilySet families, UINT code, LPARAM param1, LPARAM p
     const LPARAM param = spec->param == Param1 ? param1 : param2;
     if (param == 0) return {};
     size_t size = spec->bytes;
+    InputBlock found{};
     switch (spec->size) {
     case Fixed: break;
+    case ColorOperation: {
+        ColorOperationBlock block{};
+        ReadBlock(param, block);
+        if (block.Parameter != nullptr && param2 != 0) {
+            found.referenced[0] = *block.Parameter;
+            found.referenced[1] = FirstWord(param2);
+            found.referencedCount = 2;
+        }
+        break;
+    }
     case LutEntries: {
         LutBlock lut{};
         if (!ReadBlock(param1, lut)) return {};
@@ -111,7 +122,9 @@ InputBlock FindInputBlock(FamilySet families, UINT code, LPARAM param1, LPARAM p
     case CountedList: size = (size_t{FirstWord(param)} + 1) * 4; break;
     case Param1Words: size = static_cast<size_t>(static_cast<uint32_t>(param1)) * 4; break;
     }
-    return {reinterpret_cast<const void*>(param), size};
+    found.address = reinterpret_cast<const void*>(param);
+    found.size = size;
+    return found;
 }
 
 } // namespace kvboard

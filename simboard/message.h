@@ -105,6 +105,9 @@ enum class BlockSize : uint8_t {
     LutEntries,  // LUT block in lParam1: EntryCount x kLutEntryBytes
     CountedList, // (first word + 1) x 4
     Param1Words, // lParam1 x 4
+    // A ColorOperationBlock in lParam1, followed in the trace by the parameter code it points
+    // to and the 32-bit value at lParam2, both as received.
+    ColorOperation,
 };
 
 struct InputBlockSpec {
@@ -121,6 +124,9 @@ constexpr uint32_t kLutEntryBytes = 4;
 struct InputBlock {
     const void* address = nullptr;
     size_t size = 0;
+    // Words the block refers to, which the trace keeps after the block's bytes.
+    uint32_t referenced[2] = {};
+    size_t referencedCount = 0;
 };
 
 // The input block of a message for a board with the given families (none: address null).

@@ -20,7 +20,9 @@ struct KvTraceRecord {
     uint64_t Param1;    // lParam1 as received
     uint64_t Param2;    // lParam2 as received
     uint8_t Block[kKvTraceBlockBytes]; // copy of the input record (lParam1's block, or the
-                                       // descriptor-less input of lParam2) at receive time
+                                       // descriptor-less input of lParam2) at receive time;
+                                       // a color operation block is followed by its
+                                       // parameter code and the value at lParam2
     int64_t Result;                    // what DriverProc answered
     uint32_t DriverStatus;             // the driver's last status after the message
     uint32_t ThreadId;

@@ -14,6 +14,8 @@
 #include "digital_io.h"
 #include "frame_table.h"
 #include "line_scan.h"
+#include "overlay_surface.h"
+#include "passthru.h"
 #include "raii.h"
 
 #include "corvid_unimplemented.h"
@@ -50,8 +52,10 @@ inline constexpr DISPID kDispidHostname = 100;
     STDMETHODIMP get_##Name(Type* value) override;                                                 \
     STDMETHODIMP put_##Name(Type value) override;
 
-struct InputControl; // one property of the plain input-control family (video_input.cpp)
-struct LineTiming;   // one line timing property of the line-scan board (line_scan.cpp)
+struct InputControl;  // one property of the plain input-control family (video_input.cpp)
+struct ColorProperty; // one color image parameter property (color_parameters.cpp)
+struct SyncParameter; // one timing property of the sync generator (sync_master.cpp)
+struct LineTiming;    // one line timing property of the line-scan board (line_scan.cpp)
 
 class CCorvid final
     : public com::Object<CCorvid, CorvidUnimplemented, IProvideClassInfo2, ISupportErrorInfo,
@@ -168,6 +172,61 @@ public:
     STDMETHODIMP ExtractRGBPlanesEx(long frameId, VARIANT* red, VARIANT* green,
                                     VARIANT* blue) override;
     STDMETHODIMP DrawRGBPlane(long windowHandle, VARIANT plane) override;
+
+    // ICorvid: live video (passthru.cpp)
+    STDMETHODIMP LoadDefaultPassthruLUT() override;
+    STDMETHODIMP ExtendPassthruPalette(long start, VARIANT rgbArray) override;
+    STDMETHODIMP LoadPassthruLUT(long start, VARIANT rgbArray) override;
+    STDMETHODIMP PassthruSnapshot(long frameIndex) override;
+    STDMETHODIMP QueryPassthruCaps(stSTT_FG_PASSTHRU_CAP_KEY key, long* buffer,
+                                   long bufferSize) override;
+    STDMETHODIMP StartPassthru(long windowHandle, long frameIndex, PassthruModeEnum mode) override;
+    STDMETHODIMP StopPassthru() override;
+    CORVID_PROPERTY(XPassthruOrigin, long)
+    CORVID_PROPERTY(YPassthruOrigin, long)
+
+    // ICorvid, ICorvid2: overlay surfaces (overlays.cpp)
+    STDMETHODIMP AllocateSurface(long* id) override;
+    STDMETHODIMP DestroySurface(long id) override;
+    STDMETHODIMP EraseSurface(long id) override;
+    STDMETHODIMP GetSurfaceDC(long id, long* dc) override;
+    STDMETHODIMP ReleaseSurfaceDC(long id) override;
+    STDMETHODIMP OverlaySurfaceOnFrame(long frameId, long surfaceId) override;
+    STDMETHODIMP get_SurfaceCount(long* count) override;
+    CORVID_PROPERTY(ActiveSurface, long)
+    CORVID_PROPERTY(Translucent, VARIANT_BOOL)
+    CORVID_PROPERTY(ColorKey, OLE_COLOR)
+    CORVID_PROPERTY(ImageFile, BSTR)
+    STDMETHODIMP EnableOverlays(long id) override;
+    STDMETHODIMP DisableOverlays(long id) override;
+
+    // ICorvid, ICorvid3: color image parameters (color_parameters.cpp)
+    STDMETHODIMP ColorQueryInterface(STT_QUERY_COLOR_INTERFACE interfaceCode,
+                                     VARIANT_BOOL* supported) override;
+    STDMETHODIMP ColorImageParameters(STT_CONTROL_TYPE control, STT_COLOR_PARAMETER param,
+                                      long* value) override;
+    STDMETHODIMP ColorQueryHardwareScaling(STT_CONTROL_TYPE control, long* hscale,
+                                           long* vscale) override;
+    STDMETHODIMP ColorQueryStorageMode(STT_IMAGE_MODE imageMode, VARIANT_BOOL* supported) override;
+    CORVID_PROPERTY(Brightness, long)
+    CORVID_PROPERTY(Contrast, long)
+    CORVID_PROPERTY(VSaturation, long)
+    CORVID_PROPERTY(USaturation, long)
+    CORVID_PROPERTY(Hue, long)
+    CORVID_PROPERTY(RedOffset, long)
+    CORVID_PROPERTY(GreenOffset, long)
+    CORVID_PROPERTY(BlueOffset, long)
+    CORVID_PROPERTY(RedReference, long)
+    CORVID_PROPERTY(GreenReference, long)
+    CORVID_PROPERTY(BlueReference, long)
+
+    // ICorvid: sync master (sync_master.cpp)
+    CORVID_PROPERTY(SyncMasterEnabled, VARIANT_BOOL)
+    CORVID_PROPERTY(HorizontalFrequency, long)
+    CORVID_PROPERTY(HorizontalPulseWidth, long)
+    CORVID_PROPERTY(VerticalFrequency, long)
+    CORVID_PROPERTY(VerticalPulseWidth, long)
+    CORVID_PROPERTY(Phase, long)
 
     // ICorvid, ICorvid2: digital camera and digital I/O (digital_io.cpp)
     STDMETHODIMP ResetCamera() override;
@@ -431,6 +490,49 @@ private:
     template <class T> HRESULT GetLevel(Level level, T* value);
     HRESULT PutLevel(Level level, long value);
 
+    // Live video (passthru.cpp). The worker of a start replaces an earlier one, which ends
+    // without its final event; EndPassthruWorker waits for the worker to end.
+    bool ProgramPassthruScaling();
+    HRESULT StartRemotePassthru(long frameIndex, PassthruModeEnum mode);
+    void StartPassthruWorker(std::unique_ptr<PassthruWorker> worker,
+                             LPTHREAD_START_ROUTINE routine);
+    void EndPassthruWorker(bool finalEvent);
+    HRESULT StopDriverPassthru();
+    HRESULT LoadPassthruTable(DWORD helpContext,
+                              HRESULT (STDMETHODCALLTYPE ICorvid::*member)(long, VARIANT),
+                              imaging::STT_APISTATUS (*message)(HDRVR, int32_t, int32_t,
+                                                                const void*),
+                              long start, const VARIANT& rgbArray);
+    HRESULT GetPassthruOrigin(bool vertical, long* value);
+    HRESULT PutPassthruOrigin(bool vertical, long value);
+
+    // Overlay surfaces (overlays.cpp). PutActiveSurface is the ActiveSurface put without its
+    // prologue; SelectActiveSurface selects the active surface in the driver.
+    using SurfaceTable = SlotTable<OverlaySurface, 64>;
+    void DestroyLocalSurface(int32_t id);
+    HRESULT PutActiveSurface(int32_t id);
+    HRESULT SelectActiveSurface();
+    HRESULT LoadSurfaceImage(OverlaySurface& surface);
+    HRESULT SwitchOverlays(long id, bool on);
+
+    // Color image parameters (color_parameters.cpp). Color messages go to the color boards
+    // only; on other models the requests fail with STC_STS_CONTROL without a message. Each
+    // stores its status and answers false when it failed.
+    bool IsColorBoard() const;
+    bool QueryColorInterface(uint32_t interfaceCode);
+    bool SendImageParameter(uint32_t operation, uint32_t parameter, uint32_t* value);
+    // Stores and reports STC_STS_CONTROL: the open model lacks the feature.
+    HRESULT ReportModelLacksFeature();
+    template <class Method>
+    HRESULT GetColorProperty(Method method, const ColorProperty& property, long* value);
+    template <class Method>
+    HRESULT PutColorProperty(Method method, const ColorProperty& property, long value);
+    // Sync master (sync_master.cpp).
+    template <class Method>
+    HRESULT GetSyncParameter(Method method, const SyncParameter& parameter, long* value);
+    template <class Method>
+    HRESULT PutSyncParameter(Method method, const SyncParameter& parameter, long value);
+
     HRESULT InPlaceActivate(IOleClientSite* site, LPCRECT position, bool uiActivate);
     HRESULT CreateControlWindow(HWND parent, const RECT& position);
     HRESULT PutStockColor(DISPID id, OLE_COLOR color, OLE_COLOR& stored);
@@ -444,6 +546,9 @@ private:
     DigitalState digital_;
     RemoteDevice remote_;
     com::UniqueBstr cameraFile_; // CameraFile
+    // SyncMasterEnabled as last written, or as last read from a color board; kept across
+    // devices.
+    int32_t syncMasterEnabled_ = 0;
 
     // Stock colors.
     OLE_COLOR backColor_ = 0x00FFFFFF;
@@ -475,10 +580,23 @@ private:
     long lastDrawnFrame_ = FrameTable::kNone;
     com::CriticalSection painterLock_; // the grey painter's device bitmaps
     Acquisition acquisition_;
+    PassthruState passthru_; // its worker reads the frame table and raises to the sinks
+    SurfaceTable surfaces_;
     LineScanState lineScan_;
 };
 
 #undef CORVID_PROPERTY
+
+// Defines the accessors of a property of the dispatch interface as calls of its feature's
+// shared get and put helpers with the property's descriptor:
+//     CORVID_PROPERTY_THROUGH(Brightness, long, GetColorProperty, PutColorProperty, kBrightness)
+#define CORVID_PROPERTY_THROUGH(Name, Type, Get, Put, Descriptor)                                  \
+    STDMETHODIMP CCorvid::get_##Name(Type* value) {                                                \
+        return Get(&ICorvid::get_##Name, Descriptor, value);                                       \
+    }                                                                                              \
+    STDMETHODIMP CCorvid::put_##Name(Type value) {                                                 \
+        return Put(&ICorvid::put_##Name, Descriptor, value);                                       \
+    }
 
 // Removes the control's window class; the library calls it when it is unloaded, because the
 // class names a window procedure in the library.

@@ -246,9 +246,8 @@ HRESULT CCorvid::CloseLocalDevice() {
     return S_OK;
 }
 
-// The surface table and passthru hook in here when they exist (the frame table in frames.cpp).
-void CCorvid::DestroyAllSurfaces() {}
-void CCorvid::StopPassthruForDestroy() {}
+// The feature groups hook in here: the frame table in frames.cpp, the surface table in
+// overlays.cpp, passthru in passthru.cpp.
 
 // ---- Device properties ----
 

@@ -5,11 +5,11 @@
 // control's work (frames.cpp).
 #pragma once
 
-#include <array>
+#include "slot_table.h"
+
 #include <cstdint>
 #include <memory>
 #include <optional>
-#include <vector>
 
 namespace core {
 
@@ -25,38 +25,10 @@ struct FrameRecord {
     int32_t storageMode = 0;
 };
 
-class FrameTable {
+class FrameTable : public SlotTable<FrameRecord, 1024> {
 public:
-    static constexpr int32_t kSlots = 1024;
-    static constexpr int32_t kNone = -1; // no active frame; as an argument: the active frame
-
-    int32_t Count() const { return count_; }
-    int32_t ActiveIndex() const { return active_; }
-    bool Full() const { return count_ == kSlots; }
-
-    // True for 0..1023 naming an occupied slot.
-    bool Valid(int32_t index) const;
-    // The record in slot index, or null when the index is not valid.
-    FrameRecord* Find(int32_t index);
-    const FrameRecord* Find(int32_t index) const;
-    // -1 stands for the active frame; the resulting index when it names a frame.
-    std::optional<int32_t> Resolve(int32_t index) const;
-    // The active frame's record; null when there is none.
-    const FrameRecord* Active() const { return Find(active_); }
-
-    // Puts the record into the lowest empty slot and makes it active. The index, or none
-    // (the record dropped, nothing changed) when every slot is occupied.
+    // Inserts as the slot table does; the new active frame's copies are taken.
     std::optional<int32_t> Insert(std::unique_ptr<FrameRecord> record);
-    // Empties a valid slot and hands its record back; the active index is left as it is.
-    std::unique_ptr<FrameRecord> Remove(int32_t index);
-    // Empties every slot, lowest first; the active index becomes -1.
-    std::vector<std::unique_ptr<FrameRecord>> RemoveAll();
-
-    // The frame to make active after slot `removed` was emptied: the nearest occupied slot
-    // below it, else the nearest above, else -1.
-    int32_t Neighbour(int32_t removed) const;
-    // Makes index (valid, or -1) the active frame. False for any other index.
-    bool SetActive(int32_t index);
 
     // Copies of the active frame's base address and bytes per pixel (the defaults while
     // there is no active frame), read by drawing.
@@ -68,9 +40,6 @@ public:
     }
 
 private:
-    std::array<std::unique_ptr<FrameRecord>, kSlots> slots_;
-    int32_t count_ = 0;
-    int32_t active_ = kNone;
     void* activeBase_ = nullptr;
     uint32_t activeBytesPerPixel_ = 0;
 };

@@ -71,8 +71,7 @@ void CCorvid::ResetFrameSelection() {
 // ---- Color board interfaces ----
 
 bool CCorvid::HasColorInterface(uint32_t interfaceCode) const {
-    const bool colorBoard = device_.modelCode == KV7300 || device_.modelCode == KV7500;
-    return colorBoard && device_.driver &&
+    return IsColorBoard() && device_.driver &&
            imaging::STM_CLR_QUERY_INTERFACE(device_.driver, interfaceCode) ==
                imaging::STC_STS_NORMAL;
 }

@@ -1,6 +1,9 @@
 #include "host_array.h"
 
+#include "raii.h"
+
 #include <cstdint>
+#include <cstring>
 
 namespace core {
 
@@ -52,6 +55,44 @@ std::optional<size_t> ArrayBytes(SAFEARRAY* array) {
     }
     if (bytes == 0) return std::nullopt;
     return static_cast<size_t>(bytes);
+}
+
+std::optional<std::vector<int32_t>> ArrayIntegers(SAFEARRAY* array, uint32_t count) {
+    if (!array) return std::nullopt;
+    VARTYPE type = VT_EMPTY;
+    if (FAILED(SafeArrayGetVartype(array, &type))) return std::nullopt;
+    const bool variants = type == VT_VARIANT;
+    if (!variants && !HoldsPlainNumbers(array)) return std::nullopt;
+    const UINT size = SafeArrayGetElemsize(array);
+    uint64_t elements = array->cDims > 0 ? 1 : 0;
+    for (UINT d = 1; d <= array->cDims; ++d)
+        elements *= ElementCount(array, d);
+    if (elements < count) return std::nullopt;
+    const bool rawBits = size == 4 && type != VT_R4;
+
+    com::SafeArrayData<const uint8_t> data(array);
+    if (!data.Ok()) return std::nullopt;
+    std::vector<int32_t> values(count);
+    for (uint32_t i = 0; i < count; ++i) {
+        const uint8_t* element = data.Data() + size_t{i} * size;
+        if (rawBits) {
+            std::memcpy(&values[i], element, 4);
+            continue;
+        }
+        VARIANT number;
+        VariantInit(&number);
+        const VARIANT* source = reinterpret_cast<const VARIANT*>(element);
+        if (!variants) {
+            V_VT(&number) = type;
+            std::memcpy(&V_UI8(&number), element, size);
+            source = &number;
+        }
+        com::UniqueVariant converted;
+        if (FAILED(VariantChangeType(converted.Out(), const_cast<VARIANT*>(source), 0, VT_I4)))
+            return std::nullopt;
+        values[i] = V_I4(converted.Get());
+    }
+    return values;
 }
 
 } // namespace core

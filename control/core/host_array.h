@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 namespace core {
 
@@ -27,5 +28,10 @@ std::optional<size_t> ArrayBytes(SAFEARRAY* array);
 
 // The element count of dimension `dimension` (1 = the first stored bound).
 uint32_t ElementCount(SAFEARRAY* array, UINT dimension);
+
+// The first `count` elements (in storage order) as 32-bit integers: 4-byte integers as their
+// bits, other plain numbers and VARIANTs converted by value. None when the array holds other
+// elements, has fewer, or an element does not convert.
+std::optional<std::vector<int32_t>> ArrayIntegers(SAFEARRAY* array, uint32_t count);
 
 } // namespace core

@@ -3,6 +3,7 @@
 // signal type, and the level properties of the models that have them.
 #include "corvid.h"
 
+#include "caps_answer.h"
 #include "color_messages.h"
 #include "dispatch.h"
 #include "input_messages.h"
@@ -192,22 +193,12 @@ STDMETHODIMP CCorvid::QueryInputCaps(stSTT_FG_INPUT_CAP_KEY key, long* buffer, l
             Enter(kHelpQueryInputCaps, {buffer}, &ICorvid::QueryInputCaps, key, buffer, bufferSize))
         return *done;
     if (bufferSize < 0) return E_INVALIDARG;
-    // A script's variable holds one 32-bit value: the driver then answers into a buffer of
-    // the size asked for, and the variable receives the answer's first value.
-    std::vector<long> scratch;
-    long* answer = buffer;
-    if (com::InLateBoundCall() && bufferSize > static_cast<long>(sizeof(*buffer))) {
-        try {
-            scratch.resize((static_cast<size_t>(bufferSize) + sizeof(long) - 1) / sizeof(long));
-        } catch (const std::bad_alloc&) {
-            return E_OUTOFMEMORY;
-        }
-        answer = scratch.data();
-    }
-    if (Failed(imaging::STM_QUERY_INPUT_CAPS(device_.driver, static_cast<uint32_t>(key), answer,
-                                             static_cast<uint32_t>(bufferSize))))
+    const CapsAnswer answer(buffer, bufferSize);
+    if (!answer.Buffer()) return E_OUTOFMEMORY;
+    if (Failed(imaging::STM_QUERY_INPUT_CAPS(device_.driver, static_cast<uint32_t>(key),
+                                             answer.Buffer(), static_cast<uint32_t>(bufferSize))))
         return ReportLastStatus();
-    *buffer = answer[0];
+    answer.Deliver();
     return S_OK;
 }
 

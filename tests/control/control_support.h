@@ -18,6 +18,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -155,6 +156,75 @@ private:
     ComPtr<IConnectionPoint> point_;
     DWORD cookie_ = 0;
 };
+
+// Records the control's events (ICorvidEvents) with their argument and the thread that raised
+// them.
+class EventSink final : public com::Object<EventSink, IDispatch> {
+public:
+    static com::InterfaceTable<EventSink> Interfaces() {
+        static const com::InterfaceEntry<EventSink> table[] = {
+            com::Entry<EventSink, IDispatch>(),
+            {&DIID_ICorvidEvents,
+             [](EventSink* sink) -> IUnknown* { return static_cast<IDispatch*>(sink); }}};
+        return table;
+    }
+    STDMETHODIMP GetTypeInfoCount(UINT* count) override {
+        *count = 0;
+        return S_OK;
+    }
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
+        return E_NOTIMPL;
+    }
+    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*,
+                        UINT*) override {
+        Event event{id, GetCurrentThreadId(), 0, {}};
+        // rgvarg holds the arguments last first.
+        for (UINT i = params ? params->cArgs : 0; i > 0; --i) {
+            const VARIANT& arg = params->rgvarg[i - 1];
+            event.arguments.push_back(V_VT(&arg) == VT_I4 ? V_I4(&arg) : -1);
+        }
+        if (event.arguments.size() == 1) event.argument = event.arguments[0];
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            events.push_back(event);
+        }
+        if (onEvent) onEvent();
+        return S_OK;
+    }
+    struct Event {
+        DISPID id;
+        DWORD thread;
+        LONG argument;               // the job status or frame index the event carries
+        std::vector<LONG> arguments; // all of them, in declaration order
+    };
+    std::mutex mutex;
+    std::vector<Event> events;
+    std::function<void()> onEvent;
+    size_t Count() {
+        std::lock_guard<std::mutex> lock(mutex);
+        return events.size();
+    }
+    std::vector<Event> Snapshot() {
+        std::lock_guard<std::mutex> lock(mutex);
+        return events;
+    }
+};
+
+inline ComPtr<IConnectionPoint> EventsPoint(IUnknown* control) {
+    ComPtr<IConnectionPointContainer> container;
+    ComPtr<IConnectionPoint> point;
+    control->QueryInterface(IID_PPV_ARGS(&container));
+    if (container) container->FindConnectionPoint(DIID_ICorvidEvents, &point);
+    return point;
+}
+
+// Polls the condition for up to ten seconds; only a bound against hangs.
+inline bool WaitFor(const std::function<bool()>& condition) {
+    for (int i = 0; i < 1000 && !condition(); ++i)
+        Sleep(10);
+    return condition();
+}
 
 // Keeps the simulated board driver loaded, so that its test port and trace outlive the
 // control's opens and closes.

@@ -115,18 +115,29 @@ TEST_F(ColorBoard, QueryWordCarriesSourceAndOperation) {
     EXPECT_EQ(BlockAs<uint32_t>(Sent(msg::STM_CLR_QUERY_INTERFACE)), 4u);
 }
 
+// The trace keeps the parameter code and the value an operation block refers to, as sent.
+struct OperationTrace {
+    ColorOperationBlock block;
+    uint32_t parameter;
+    uint32_t value;
+};
+
 TEST_F(ColorBoard, OperationBlocks) {
     uint32_t value = 40;
     STM_CLR_IMAGE_PARAMETER(driver_, STC_WRITE_CONTROL, 1, 2, &value);
-    const ColorOperationBlock image =
-        BlockAs<ColorOperationBlock>(Sent(msg::STM_CLR_IMAGE_PARAMETER));
-    EXPECT_EQ(image.Operation, STC_WRITE_CONTROL);
-    EXPECT_EQ(image.Source, 1u);
-    EXPECT_NE(image.Parameter, nullptr);
+    const OperationTrace image = BlockAs<OperationTrace>(Sent(msg::STM_CLR_IMAGE_PARAMETER));
+    EXPECT_EQ(image.block.Operation, STC_WRITE_CONTROL);
+    EXPECT_EQ(image.block.Source, 1u);
+    EXPECT_NE(image.block.Parameter, nullptr);
+    EXPECT_EQ(image.parameter, 2u);
+    EXPECT_EQ(image.value, 40u);
+    value = 0;
     STM_CLR_SYNC_MASTER(driver_, STC_READ_CONTROL, 3, &value);
-    const ColorOperationBlock sync = BlockAs<ColorOperationBlock>(Sent(msg::STM_CLR_SYNC_MASTER));
-    EXPECT_EQ(sync.Operation, STC_READ_CONTROL);
-    EXPECT_EQ(sync.Source, 3u);
+    const OperationTrace sync = BlockAs<OperationTrace>(Sent(msg::STM_CLR_SYNC_MASTER));
+    EXPECT_EQ(sync.block.Operation, STC_READ_CONTROL);
+    EXPECT_EQ(sync.block.Source, 3u);
+    EXPECT_EQ(sync.parameter, STC_SYNC_MASTER_ENABLE);
+    EXPECT_EQ(sync.value, 0u);
 }
 
 TEST_F(ColorBoard, ExtractPlanesWritesTheMaskIntoTheFirstRecord) {

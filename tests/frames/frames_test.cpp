@@ -1,6 +1,5 @@
 // Frames, acquisition, events, bitmap files and drawing through the installed control and the
 // simulated boards.
-#include "event_sink.h"
 #include "frames_fixture.h"
 
 #include <atomic>
@@ -239,7 +238,7 @@ TEST_F(Frames, AsyncAcquisitionRaisesBothEventsOnTheWorker) {
         ASSERT_EQ(sink->events.size(), 2u);
         EXPECT_EQ(sink->events[0].id, 1);
         EXPECT_EQ(sink->events[1].id, 5);
-        EXPECT_EQ(sink->events[1].status, 0);
+        EXPECT_EQ(sink->events[1].argument, 0);
         EXPECT_NE(sink->events[0].thread, GetCurrentThreadId());
     }
     STT_APISTATUS status{};

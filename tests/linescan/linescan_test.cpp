@@ -1,7 +1,6 @@
 // The line-scan board through the installed control and the simulated SIM7400LS: line timing,
 // the line-scan mode, lines acquired into the caller's array, the completion event, line
 // passthru into a ring with an event per buffer, drawing, and the workers' ends.
-#include "event_sink.h"
 #include "frames_fixture.h"
 #include "thread_count.h"
 
@@ -197,9 +196,9 @@ TEST_F(LineScan, AsynchronousAcquisitionRaisesItsCompletionFromAWorker) {
     EXPECT_EQ(test::BlockOf<imaging::LineAcquirePair>(acquisitions[0]).Mode,
               imaging::STC_LS_ACQUIRE_ASYNC);
     ASSERT_TRUE(WaitFor([&] { return sink_->Count() >= 1; }));
-    const EventSink::Event event = sink_->Events()[0];
+    const EventSink::Event event = sink_->Snapshot()[0];
     EXPECT_EQ(event.id, kOnLsAcquireNotify);
-    EXPECT_EQ(event.args, (std::vector<LONG>{64, kGranularity}));
+    EXPECT_EQ(event.arguments, (std::vector<LONG>{64, kGranularity}));
     EXPECT_NE(event.thread, GetCurrentThreadId());
     {
         com::SafeArrayData<uint8_t> data(lines.Get());
@@ -283,10 +282,10 @@ TEST_F(LineScan, PassthruSendsItsRingAndAnnouncesEachFilledBuffer) {
     ASSERT_EQ(control_->StopLSPassthru(), S_OK);
     EXPECT_EQ(Sent(msg::STM_LS_STOP_PASSTHRU).size(), 1u);
     EXPECT_EQ(test::ThreadCount(), threads);
-    const auto events = sink_->Events();
+    const auto events = sink_->Snapshot();
     for (size_t i = 0; i < 6; ++i) {
         EXPECT_EQ(events[i].id, kOnLsPassthruNotify);
-        EXPECT_EQ(events[i].args, std::vector<LONG>{static_cast<LONG>(i % 4)}) << i;
+        EXPECT_EQ(events[i].arguments, std::vector<LONG>{static_cast<LONG>(i % 4)}) << i;
         EXPECT_NE(events[i].thread, GetCurrentThreadId());
     }
     // Every pass of the ring holds 256 lines: buffer k always starts at line 64 k (mod 256).
@@ -324,10 +323,10 @@ TEST_F(LineScan, BuffersFilledByOneWakeUpAreAnnouncedInAscendingOrder) {
     shared->flags = test::BlockOf<imaging::LinePassthruBlock>(starts[0]).BufferStates;
     ASSERT_TRUE(WaitFor([&] { return sink_->Count() >= 3; }));
     ASSERT_EQ(control_->StopLSPassthru(), S_OK);
-    const auto events = sink_->Events();
-    EXPECT_EQ(events[0].args, std::vector<LONG>{0});
-    EXPECT_EQ(events[1].args, std::vector<LONG>{1});
-    EXPECT_EQ(events[2].args, std::vector<LONG>{3});
+    const auto events = sink_->Snapshot();
+    EXPECT_EQ(events[0].arguments, std::vector<LONG>{0});
+    EXPECT_EQ(events[1].arguments, std::vector<LONG>{1});
+    EXPECT_EQ(events[2].arguments, std::vector<LONG>{3});
 }
 
 TEST_F(LineScan, WorkersEndWhenTheDeviceCloses) {
@@ -346,7 +345,7 @@ TEST_F(LineScan, WorkersEndWhenTheDeviceCloses) {
     const size_t heard = sink_->Count();
     Sleep(60);
     EXPECT_EQ(sink_->Count(), heard);
-    for (const EventSink::Event& event : sink_->Events())
+    for (const EventSink::Event& event : sink_->Snapshot())
         EXPECT_EQ(event.id, kOnLsPassthruNotify); // the acquisition never completed
 }
 

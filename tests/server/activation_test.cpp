@@ -51,13 +51,15 @@ protected:
 };
 
 TEST_F(ControlTest, UnwrittenMemberIsNotImplementedByVtableAndDispatch) {
-    EXPECT_EQ(control_->LoadDefaultPassthruLUT(), E_NOTIMPL);
+    BSTR file = nullptr;
+    EXPECT_EQ(control_->get_CameraFile(&file), E_NOTIMPL);
+    SysFreeString(file);
     ErrorRecord error = TakeErrorInfo();
     ASSERT_TRUE(error.present);
     EXPECT_EQ(error.source, L"Corvid.Corvid.1");
     EXPECT_EQ(error.description, L"Not implemented");
-    CallResult call = Call(dispatch_.Get(), DispidOf(dispatch_.Get(), L"LoadDefaultPassthruLUT"),
-                           DISPATCH_METHOD, {});
+    CallResult call =
+        Call(dispatch_.Get(), DispidOf(dispatch_.Get(), L"CameraFile"), DISPATCH_PROPERTYGET, {});
     const HRESULT hr = call.hr == DISP_E_EXCEPTION ? call.exception.scode : call.hr;
     EXPECT_EQ(hr, E_NOTIMPL);
     EXPECT_STREQ(call.exception.bstrSource, L"Corvid.Corvid.1");
