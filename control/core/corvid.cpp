@@ -32,6 +32,12 @@ com::InterfaceTable<CCorvid> CCorvid::Interfaces() {
         com::Entry<Self, IViewObject2>(),
         com::Entry<Self, IViewObject, IViewObject2>(),
         com::Entry<Self, IDataObject>(),
+        com::Entry<Self, IPersistPropertyBag>(),
+        com::Entry<Self, IPersistStreamInit>(),
+        com::Entry<Self, IPersistStorage>(),
+        com::Entry<Self, IPersist, IPersistStreamInit>(),
+        com::Entry<Self, ICategorizeProperties>(),
+        com::Entry<Self, ISpecifyPropertyPages>(),
     };
     return table;
 }

@@ -60,7 +60,9 @@ struct LineTiming;    // one line timing property of the line-scan board (line_s
 class CCorvid final
     : public com::Object<CCorvid, CorvidUnimplemented, IProvideClassInfo2, ISupportErrorInfo,
                          com::ConnectionPointContainer, IOleObject, IOleInPlaceObject,
-                         IOleInPlaceActiveObject, IOleControl, IViewObject2, IDataObject> {
+                         IOleInPlaceActiveObject, IOleControl, IViewObject2, IDataObject,
+                         IPersistPropertyBag, IPersistStreamInit, IPersistStorage,
+                         ICategorizeProperties, ISpecifyPropertyPages> {
 public:
     using Self = CCorvid;
     static com::InterfaceTable<Self> Interfaces();
@@ -255,6 +257,11 @@ public:
     STDMETHODIMP StopLSPassthru() override;
     STDMETHODIMP AcquireLines(VARIANT userBuffer, VARIANT_BOOL async) override;
 
+    // ICorvid: camera files (camera_file.cpp)
+    STDMETHODIMP get_CameraFile(BSTR* filename) override;
+    STDMETHODIMP LoadCameraFile(BSTR filename) override;
+    STDMETHODIMP SaveCameraFile(BSTR filename) override;
+
     // The host of the device object (remote.cpp); DISPID 100, reached through the property
     // lists of persistence, not through the dispatch interfaces.
     HRESULT get_Hostname(BSTR* host);
@@ -273,6 +280,28 @@ public:
 
     // ISupportErrorInfo
     STDMETHODIMP InterfaceSupportsErrorInfo(REFIID iid) override;
+
+    // IPersist, IPersistPropertyBag, IPersistStreamInit, IPersistStorage (persistence.cpp):
+    // the property map walked against a bag or a stream; failures inside the members are
+    // swallowed while a Load or Save runs.
+    STDMETHODIMP GetClassID(CLSID* clsid) override;
+    STDMETHODIMP IsDirty() override;
+    STDMETHODIMP InitNew() override;
+    STDMETHODIMP Load(IPropertyBag* bag, IErrorLog* log) override;
+    STDMETHODIMP Save(IPropertyBag* bag, BOOL clearDirty, BOOL saveAll) override;
+    STDMETHODIMP Load(IStream* stream) override;
+    STDMETHODIMP Save(IStream* stream, BOOL clearDirty) override;
+    STDMETHODIMP GetSizeMax(ULARGE_INTEGER* size) override;
+    STDMETHODIMP InitNew(IStorage* storage) override;
+    STDMETHODIMP Load(IStorage* storage) override;
+    STDMETHODIMP Save(IStorage* storage, BOOL sameAsLoad) override;
+    STDMETHODIMP SaveCompleted(IStorage* storage) override;
+    STDMETHODIMP HandsOffStorage() override;
+
+    // ICategorizeProperties, ISpecifyPropertyPages (persistence.cpp)
+    STDMETHODIMP MapProperyToCategory(DISPID id, PROPCAT* category) override;
+    STDMETHODIMP GetCategoryName(PROPCAT category, LCID locale, BSTR* name) override;
+    STDMETHODIMP GetPages(CAUUID* pages) override;
 
     // IOleObject
     STDMETHODIMP SetClientSite(IOleClientSite* site) override;
@@ -410,6 +439,11 @@ protected:
     std::span<com::ConnectionPoint* const> ConnectionPoints() override { return points_; }
 
 private:
+    // Persistence (persistence.cpp): a persisted property read and written through the
+    // control's dispatch interface.
+    HRESULT GetPersisted(DISPID id, com::UniqueVariant& value);
+    HRESULT PutPersisted(DISPID id, VARIANT& value);
+
     // Device lifecycle (device.cpp).
     HRESULT BuildDeviceList();
     HRESULT CloseLocalDevice();

@@ -50,21 +50,6 @@ protected:
     ComPtr<IDispatch> dispatch_;
 };
 
-TEST_F(ControlTest, UnwrittenMemberIsNotImplementedByVtableAndDispatch) {
-    BSTR file = nullptr;
-    EXPECT_EQ(control_->get_CameraFile(&file), E_NOTIMPL);
-    SysFreeString(file);
-    ErrorRecord error = TakeErrorInfo();
-    ASSERT_TRUE(error.present);
-    EXPECT_EQ(error.source, L"Corvid.Corvid.1");
-    EXPECT_EQ(error.description, L"Not implemented");
-    CallResult call =
-        Call(dispatch_.Get(), DispidOf(dispatch_.Get(), L"CameraFile"), DISPATCH_PROPERTYGET, {});
-    const HRESULT hr = call.hr == DISP_E_EXCEPTION ? call.exception.scode : call.hr;
-    EXPECT_EQ(hr, E_NOTIMPL);
-    EXPECT_STREQ(call.exception.bstrSource, L"Corvid.Corvid.1");
-}
-
 TEST_F(ControlTest, ScriptVariablesReachPointerArguments) {
     // QueryInputCaps(Key, [out] long* Buf, BufSize) with a script's variables: the call gets
     // through to the member instead of failing on the types; without a device the driver's
