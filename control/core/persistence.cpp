@@ -111,7 +111,7 @@ bool ReadVariantRecord(IStream* stream, com::UniqueVariant& value) {
     if (bytes < sizeof(wchar_t) || bytes % sizeof(wchar_t) != 0 || bytes > kLongestStringBytes)
         return false;
     const UINT length = bytes / sizeof(wchar_t) - 1;
-    com::UniqueBstr text(SysAllocStringLen(nullptr, length));
+    com::UniqueBstr text = com::UniqueBstr::Attach(SysAllocStringLen(nullptr, length));
     if (!text.Get() || !ReadBytes(stream, text.Get(), length * sizeof(wchar_t))) return false;
     wchar_t terminator = 1;
     if (!ReadBytes(stream, &terminator, sizeof terminator) || terminator != L'\0') return false;

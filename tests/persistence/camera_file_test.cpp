@@ -191,12 +191,13 @@ TEST_F(CameraFiles, AMissingLineLeavesItAndEveryLaterPropertyAndTheFrame) {
     WriteText(name, changed);
 
     ASSERT_EQ(Put(dispatch_.Get(), L"Timeout", 9), S_OK);
-    ASSERT_EQ(Put(dispatch_.Get(), L"Gain", GAIN_OF_4), S_OK);
+    ASSERT_EQ(Put(dispatch_.Get(), L"BackColor", 0x000123), S_OK);
     ASSERT_EQ(Put(dispatch_.Get(), L"ForeColor", 0x0000FF), S_OK);
     ASSERT_EQ(Load(name).hr, S_OK);
-    EXPECT_EQ(Get(dispatch_.Get(), L"Timeout"), 4);          // before Offset
-    EXPECT_EQ(Get(dispatch_.Get(), L"Gain"), GAIN_OF_4);     // after it
-    EXPECT_EQ(Get(dispatch_.Get(), L"ForeColor"), 0x0000FF); // the last
+    EXPECT_EQ(Get(dispatch_.Get(), L"Timeout"), 4); // before Offset
+    // After it, the control keeps its own values.
+    EXPECT_EQ(Get(dispatch_.Get(), L"BackColor"), 0x000123);
+    EXPECT_EQ(Get(dispatch_.Get(), L"ForeColor"), 0x0000FF);
     EXPECT_EQ(Get(dispatch_.Get(), L"FrameWidth"), savedWidth);
 }
 

@@ -5,6 +5,7 @@
 
 #include "frames_fixture.h"
 #include "property_map.h"
+#include "stapi.h"
 
 #include <gtest/gtest.h>
 
@@ -123,6 +124,25 @@ protected:
     HRESULT Put(IDispatch* control, const wchar_t* name, LONG value) {
         return test::PutProperty(control, name, test::Long(value)).hr;
     }
+    // Moves a numeric property to a neighbouring value the device accepts; answers it.
+    LONG Nudge(const wchar_t* name) {
+        const LONG current = Get(dispatch_.Get(), name);
+        for (LONG next : {current - 1, current + 1, current / 2, current * 2})
+            if (Put(dispatch_.Get(), name, next) == S_OK && Get(dispatch_.Get(), name) == next)
+                return next;
+        ADD_FAILURE() << "no neighbour of " << current;
+        return current;
+    }
+    // Outside a load or save, a failing time-out write is an error with error information.
+    void ExpectTimeoutFailureReported() {
+        simulator_.Port().FailNext(imaging::msg::STM_SET_TIMEOUT, 0x94000006);
+        CallResult call = test::PutProperty(dispatch_.Get(), L"Timeout", test::Long(4));
+        EXPECT_EQ(call.hr, DISP_E_EXCEPTION);
+        EXPECT_NE(call.exception.scode, S_OK);
+        EXPECT_FALSE(test::Wide(call.exception.bstrDescription).empty());
+        simulator_.Port().ClearFailures();
+    }
+    void CloseDevice() { EXPECT_EQ(test::Invoke(dispatch_.Get(), L"CloseDevice").hr, S_OK); }
     LONG Get(IDispatch* control, const wchar_t* name) {
         return test::LongOf(test::GetProperty(control, name));
     }

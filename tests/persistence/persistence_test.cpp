@@ -14,9 +14,6 @@ using persistence_test::Persistence;
 using test::CallResult;
 using test::DispidOf;
 
-constexpr uint32_t kFailStatus = 0x94000006;
-constexpr HRESULT kFailResult = static_cast<HRESULT>(0x80044006);
-
 TEST_F(Persistence, CategoriesArePerHundredDispids) {
     ComPtr<ICategorizeProperties> categories;
     ASSERT_EQ(dispatch_.As(&categories), S_OK);
@@ -67,7 +64,7 @@ TEST_F(Persistence, PropertyPagesInMapOrder) {
 TEST_F(Persistence, ABagGetsEveryPropertyInMapOrderAndGivesThemBack) {
     Open(L"SIM7100");
     ASSERT_EQ(Put(dispatch_.Get(), L"Timeout", 9), S_OK);
-    ASSERT_EQ(Put(dispatch_.Get(), L"Gain", GAIN_OF_2), S_OK);
+    Nudge(L"ClampStart");
     ASSERT_EQ(Put(dispatch_.Get(), L"HorizontalTransition", OnLowToHigh), S_OK);
     ASSERT_EQ(Put(dispatch_.Get(), L"BackColor", 0x123456), S_OK);
     ComPtr<IPersistStreamInit> stream;
@@ -81,43 +78,44 @@ TEST_F(Persistence, ABagGetsEveryPropertyInMapOrderAndGivesThemBack) {
     EXPECT_EQ(test::Wide(V_BSTR(bag->Find(L"ActiveDevice"))), L"SIM7100");
     EXPECT_EQ(V_I4(bag->Find(L"Timeout")), 9);
 
+    // A board is open in one control at a time.
+    const std::vector<std::wstring> saved = Snapshot(dispatch_.Get());
+    CloseDevice();
     ComPtr<IDispatch> other = test::CreateControl();
     ASSERT_TRUE(other);
     ASSERT_EQ(LoadBag(other.Get(), bag.Get()), S_OK);
     EXPECT_EQ(bag->reads, persistence_test::MapNames());
     EXPECT_EQ(test::TextOf(test::GetProperty(other.Get(), L"ActiveDevice")), L"SIM7100");
-    EXPECT_EQ(Snapshot(other.Get()), Snapshot(dispatch_.Get()));
+    EXPECT_EQ(Snapshot(other.Get()), saved);
 }
 
-TEST_F(Persistence, AValueTheBagLacksKeepsItsCurrentValue) {
+TEST_F(Persistence, AValueTheBagLacksKeepsItsCurrentValueAndTheLoadGoesOn) {
     Open(L"SIM7100");
     ComPtr<MemoryBag> bag = SavedBag(dispatch_.Get());
-    bag->Remove(L"Gain");
+    bag->Remove(L"ActiveDevice"); // the device stays open as it is
+    bag->Remove(L"ClampStart");
     V_I4(bag->Find(L"HorizontalTransition")) = OnLowToHigh;
-    ASSERT_EQ(Put(dispatch_.Get(), L"Gain", GAIN_OF_4), S_OK);
+    const LONG clamp = Nudge(L"ClampStart");
     ASSERT_EQ(LoadBag(dispatch_.Get(), bag.Get()), S_OK);
-    EXPECT_EQ(Get(dispatch_.Get(), L"Gain"), GAIN_OF_4);
+    EXPECT_EQ(Get(dispatch_.Get(), L"ClampStart"), clamp);
     EXPECT_EQ(Get(dispatch_.Get(), L"HorizontalTransition"), OnLowToHigh);
 }
 
 TEST_F(Persistence, DeviceFailuresWhileLoadingAreSilentAndReportedAgainAfterwards) {
     Open(L"SIM7100");
+    const LONG clamp = Get(dispatch_.Get(), L"ClampStart");
     ComPtr<MemoryBag> bag = SavedBag(dispatch_.Get());
+    bag->Remove(L"ActiveDevice");
     V_I4(bag->Find(L"Timeout")) = 4;
-    V_I4(bag->Find(L"Gain")) = GAIN_OF_POINT_5;
-    // The device is opened again by the load; its time-out write fails once.
-    simulator_.Port().FailNext(imaging::msg::STM_SET_TIMEOUT, kFailStatus);
+    Nudge(L"ClampStart");
+    // The time-out write fails once; the load goes on with the clamp.
+    simulator_.Port().FailNext(imaging::msg::STM_SET_TIMEOUT, 0x94000006);
     SetErrorInfo(0, nullptr);
     EXPECT_EQ(LoadBag(dispatch_.Get(), bag.Get()), S_OK);
     EXPECT_FALSE(test::TakeErrorInfo().present);
-    EXPECT_EQ(Get(dispatch_.Get(), L"Gain"), GAIN_OF_POINT_5);
+    EXPECT_EQ(Get(dispatch_.Get(), L"ClampStart"), clamp);
     EXPECT_NE(Get(dispatch_.Get(), L"Timeout"), 4);
-
-    simulator_.Port().FailNext(imaging::msg::STM_SET_TIMEOUT, kFailStatus);
-    CallResult call = test::PutProperty(dispatch_.Get(), L"Timeout", test::Long(4));
-    EXPECT_EQ(call.hr, DISP_E_EXCEPTION);
-    EXPECT_EQ(call.exception.scode, kFailResult);
-    simulator_.Port().ClearFailures();
+    ExpectTimeoutFailureReported();
 }
 
 TEST_F(Persistence, PropertiesTheBoardLacksAreSavedAndLoadedWithoutFailing) {
@@ -153,10 +151,7 @@ TEST_F(Persistence, AValueOfTheWrongTypeEndsTheLoad) {
     ASSERT_EQ(dispatch_.As(&persist), S_OK);
     EXPECT_EQ(persist->Load(nullptr, nullptr), E_POINTER);
     EXPECT_EQ(persist->InitNew(), S_OK);
-    simulator_.Port().FailNext(imaging::msg::STM_SET_TIMEOUT, kFailStatus);
-    CallResult call = test::PutProperty(dispatch_.Get(), L"Timeout", test::Long(4));
-    EXPECT_EQ(call.exception.scode, kFailResult);
-    simulator_.Port().ClearFailures();
+    ExpectTimeoutFailureReported();
 }
 
 // A memory stream with the control's saved properties.
@@ -195,11 +190,13 @@ TEST_F(Persistence, AStreamHoldsVersionAndOneRecordPerProperty) {
     ASSERT_GE(bytes.size(), head.size());
     EXPECT_EQ(std::vector<uint8_t>(bytes.begin(), bytes.begin() + head.size()), head);
 
+    const std::vector<std::wstring> saved = Snapshot(dispatch_.Get());
+    CloseDevice();
     ComPtr<IDispatch> other = test::CreateControl();
     ComPtr<IPersistStreamInit> persist;
     ASSERT_EQ(other.As(&persist), S_OK);
     ASSERT_EQ(persist->Load(stream.Get()), S_OK);
-    EXPECT_EQ(Snapshot(other.Get()), Snapshot(dispatch_.Get()));
+    EXPECT_EQ(Snapshot(other.Get()), saved);
     EXPECT_EQ(persist->IsDirty(), S_FALSE);
 }
 
@@ -251,11 +248,13 @@ TEST_F(Persistence, AStorageKeepsTheStreamAsContents) {
     EXPECT_EQ(BytesOf(contents.Get()), BytesOf(SavedStream(dispatch_.Get()).Get()));
     contents.Reset();
 
+    const std::vector<std::wstring> saved = Snapshot(dispatch_.Get());
+    CloseDevice();
     ComPtr<IDispatch> other = test::CreateControl();
     ComPtr<IPersistStorage> loaded;
     ASSERT_EQ(other.As(&loaded), S_OK);
     ASSERT_EQ(loaded->Load(storage.Get()), S_OK);
-    EXPECT_EQ(Snapshot(other.Get()), Snapshot(dispatch_.Get()));
+    EXPECT_EQ(Snapshot(other.Get()), saved);
     CLSID clsid{};
     EXPECT_EQ(loaded->GetClassID(&clsid), S_OK);
     EXPECT_TRUE(clsid == CLSID_Corvid);
