@@ -37,6 +37,7 @@ com::InterfaceTable<CCorvid> CCorvid::Interfaces() {
         com::Entry<Self, IPersistStorage>(),
         com::Entry<Self, IPersist, IPersistStreamInit>(),
         com::Entry<Self, ICategorizeProperties>(),
+        com::Entry<Self, IPerPropertyBrowsing>(),
         com::Entry<Self, ISpecifyPropertyPages>(),
     };
     return table;

@@ -17,6 +17,7 @@
 #include "overlay_surface.h"
 #include "passthru.h"
 #include "raii.h"
+#include "value_lists.h"
 
 #include "corvid_unimplemented.h"
 
@@ -62,7 +63,7 @@ class CCorvid final
                          com::ConnectionPointContainer, IOleObject, IOleInPlaceObject,
                          IOleInPlaceActiveObject, IOleControl, IViewObject2, IDataObject,
                          IPersistPropertyBag, IPersistStreamInit, IPersistStorage,
-                         ICategorizeProperties, ISpecifyPropertyPages> {
+                         ICategorizeProperties, IPerPropertyBrowsing, ISpecifyPropertyPages> {
 public:
     using Self = CCorvid;
     static com::InterfaceTable<Self> Interfaces();
@@ -302,6 +303,12 @@ public:
     STDMETHODIMP MapProperyToCategory(DISPID id, PROPCAT* category) override;
     STDMETHODIMP GetCategoryName(PROPCAT category, LCID locale, BSTR* name) override;
     STDMETHODIMP GetPages(CAUUID* pages) override;
+    // IPerPropertyBrowsing (persistence.cpp): the property pages of the persisted properties
+    // and the value lists of the host name, the device and the input and sync sources.
+    STDMETHODIMP GetDisplayString(DISPID id, BSTR* text) override;
+    STDMETHODIMP MapPropertyToPage(DISPID id, CLSID* page) override;
+    STDMETHODIMP GetPredefinedStrings(DISPID id, CALPOLESTR* strings, CADWORD* cookies) override;
+    STDMETHODIMP GetPredefinedValue(DISPID id, DWORD cookie, VARIANT* value) override;
 
     // IOleObject
     STDMETHODIMP SetClientSite(IOleClientSite* site) override;
@@ -443,6 +450,9 @@ private:
     // control's dispatch interface.
     HRESULT GetPersisted(DISPID id, com::UniqueVariant& value);
     HRESULT PutPersisted(DISPID id, VARIANT& value);
+    std::vector<PredefinedValue> PredefinedValues(DISPID id);
+    // One 32-bit input capability through QueryInputCaps; nullopt when it fails.
+    std::optional<uint32_t> InputCap(long key);
 
     // Device lifecycle (device.cpp).
     HRESULT BuildDeviceList();

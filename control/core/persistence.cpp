@@ -5,8 +5,11 @@
 #include "corvid.h"
 
 #include "property_map.h"
+#include "value_lists.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <utility>
 
 namespace core {
 namespace {
@@ -15,6 +18,19 @@ namespace {
 constexpr uint32_t kStreamVersion = 0x0300;
 // The name of the control's stream inside a storage.
 constexpr wchar_t kStorageStream[] = L"Contents";
+// The properties with value lists.
+constexpr DISPID kDispidSyncSource = 430;
+constexpr DISPID kDispidSyncThresh = 431;
+constexpr DISPID kDispidVideoInputSource = 437;
+// Capability keys of the sync lists.
+constexpr long kSyncSourceLimits = 290;
+constexpr long kSyncThresholdLimits = 291;
+constexpr long kSyncThresholdList = 292;
+// Each display string goes out in a task-memory block of this size.
+constexpr size_t kStringBlockBytes = 128;
+// A threshold count above this is not a list a board can have.
+constexpr long kMostThresholds = 4096;
+
 // A string record longer than this comes from a damaged stream.
 constexpr uint32_t kLongestStringBytes = 1u << 20;
 
@@ -119,6 +135,50 @@ bool ReadVariantRecord(IStream* stream, com::UniqueVariant& value) {
     V_BSTR(out) = text.Detach();
     return true;
 }
+
+const PropertyMapEntry* MapEntryOf(DISPID id) {
+    for (const PropertyMapEntry& entry : PropertyMap())
+        if (entry.dispid == id) return &entry;
+    return nullptr;
+}
+
+// Task-memory arrays that the caller frees; each string in its own block.
+class HandedOutLists {
+public:
+    ~HandedOutLists() {
+        for (ULONG i = 0; i < count_; ++i)
+            CoTaskMemFree(strings_[i]);
+        CoTaskMemFree(strings_);
+        CoTaskMemFree(cookies_);
+    }
+    HRESULT Fill(const std::vector<PredefinedValue>& values) {
+        const size_t count = values.size();
+        strings_ =
+            static_cast<LPOLESTR*>(CoTaskMemAlloc(std::max<size_t>(count, 1) * sizeof(LPOLESTR)));
+        cookies_ = static_cast<DWORD*>(CoTaskMemAlloc(std::max<size_t>(count, 1) * sizeof(DWORD)));
+        if (!strings_ || !cookies_) return E_OUTOFMEMORY;
+        for (const PredefinedValue& value : values) {
+            auto* text = static_cast<LPOLESTR>(CoTaskMemAlloc(kStringBlockBytes));
+            if (!text) return E_OUTOFMEMORY;
+            lstrcpynW(text, value.text.c_str(), kStringBlockBytes / sizeof(wchar_t));
+            strings_[count_] = text;
+            cookies_[count_] = value.cookie;
+            ++count_;
+        }
+        return S_OK;
+    }
+    void HandOver(CALPOLESTR* strings, CADWORD* cookies) {
+        strings->cElems = cookies->cElems = count_;
+        strings->pElems = std::exchange(strings_, nullptr);
+        cookies->pElems = std::exchange(cookies_, nullptr);
+        count_ = 0;
+    }
+
+private:
+    LPOLESTR* strings_ = nullptr;
+    DWORD* cookies_ = nullptr;
+    ULONG count_ = 0;
+};
 
 } // namespace
 
@@ -270,6 +330,112 @@ STDMETHODIMP CCorvid::GetCategoryName(PROPCAT category, LCID, BSTR* name) {
     if (!text) return E_NOTIMPL;
     *name = SysAllocString(text);
     return *name ? S_OK : E_OUTOFMEMORY;
+}
+
+// ---- IPerPropertyBrowsing ----
+
+STDMETHODIMP CCorvid::GetDisplayString(DISPID, BSTR* text) {
+    if (text) *text = nullptr;
+    return E_NOTIMPL;
+}
+
+STDMETHODIMP CCorvid::MapPropertyToPage(DISPID id, CLSID* page) {
+    if (!page) return E_POINTER;
+    *page = CLSID_NULL;
+    const PropertyMapEntry* entry = MapEntryOf(id);
+    const CLSID* found = entry ? PageClassOf(entry->page) : nullptr;
+    if (!found) return PERPROP_E_NOPAGEAVAILABLE;
+    *page = *found;
+    return S_OK;
+}
+
+std::optional<uint32_t> CCorvid::InputCap(long key) {
+    long value = 0;
+    if (FAILED(QueryInputCaps(static_cast<stSTT_FG_INPUT_CAP_KEY>(key), &value, sizeof value)))
+        return std::nullopt;
+    return static_cast<uint32_t>(value);
+}
+
+std::vector<PredefinedValue> CCorvid::PredefinedValues(DISPID id) {
+    std::vector<PredefinedValue> values;
+    switch (id) {
+    case kDispidHostname: {
+        com::UniqueBstr host;
+        if (SUCCEEDED(get_Hostname(host.Out()))) values.push_back({host.Text(), 0});
+        break;
+    }
+    case DispidActiveDevice:
+        for (int32_t index = 0; index < device_.count; ++index)
+            values.push_back({device_.names[index], static_cast<uint32_t>(index)});
+        break;
+    case kDispidSyncSource: {
+        const std::optional<uint32_t> capability = InputCap(kSyncSourceLimits);
+        if (!capability) break;
+        uint32_t sources = 0;
+        if (*capability & kSyncSpecificSource)
+            sources = InputCap(STC_FG_IC_INPUT_SOURCE_COUNT).value_or(0);
+        values = SyncSourceValues(*capability, sources);
+        break;
+    }
+    case kDispidSyncThresh: {
+        long limits[4] = {};
+        if (FAILED(QueryInputCaps(static_cast<stSTT_FG_INPUT_CAP_KEY>(kSyncThresholdLimits), limits,
+                                  sizeof limits)))
+            break;
+        std::vector<int32_t> thresholds(
+            static_cast<size_t>(std::clamp(limits[0], 0L, kMostThresholds)));
+        if (thresholds.empty()) break;
+        static_assert(sizeof(long) == sizeof(int32_t));
+        if (FAILED(QueryInputCaps(static_cast<stSTT_FG_INPUT_CAP_KEY>(kSyncThresholdList),
+                                  reinterpret_cast<long*>(thresholds.data()),
+                                  static_cast<long>(thresholds.size() * sizeof(int32_t)))))
+            break;
+        values = ThresholdValues(thresholds);
+        break;
+    }
+    case kDispidVideoInputSource:
+        values = InputSourceValues(InputCap(STC_FG_IC_INPUT_SOURCE_COUNT).value_or(0));
+        break;
+    default: break;
+    }
+    return values;
+}
+
+STDMETHODIMP CCorvid::GetPredefinedStrings(DISPID id, CALPOLESTR* strings, CADWORD* cookies) {
+    if (!strings || !cookies) return E_POINTER;
+    *strings = {};
+    *cookies = {};
+    HandedOutLists lists;
+    if (const HRESULT hr = lists.Fill(PredefinedValues(id)); FAILED(hr)) return hr;
+    lists.HandOver(strings, cookies);
+    return S_OK;
+}
+
+STDMETHODIMP CCorvid::GetPredefinedValue(DISPID id, DWORD cookie, VARIANT* value) {
+    if (!value) return E_POINTER;
+    VariantInit(value);
+    switch (id) {
+    case kDispidHostname:
+        V_BSTR(value) = SysAllocString(L"Localhost");
+        if (!V_BSTR(value)) return E_OUTOFMEMORY;
+        V_VT(value) = VT_BSTR;
+        return S_OK;
+    case DispidActiveDevice: {
+        com::UniqueBstr name;
+        if (const HRESULT hr = GetDeviceName(static_cast<short>(cookie), name.Out()); FAILED(hr))
+            return hr;
+        V_VT(value) = VT_BSTR;
+        V_BSTR(value) = name.Detach();
+        return S_OK;
+    }
+    case kDispidSyncSource:
+    case kDispidSyncThresh:
+    case kDispidVideoInputSource:
+        V_VT(value) = VT_I4;
+        V_I4(value) = static_cast<LONG>(cookie);
+        return S_OK;
+    default: return E_NOTIMPL;
+    }
 }
 
 // ---- ISpecifyPropertyPages ----

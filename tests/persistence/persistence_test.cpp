@@ -261,3 +261,100 @@ TEST_F(Persistence, AStorageKeepsTheStreamAsContents) {
 }
 
 } // namespace
+
+namespace {
+
+using persistence_test::Persistence;
+
+struct Lists {
+    std::vector<std::wstring> strings;
+    std::vector<DWORD> cookies;
+};
+
+Lists PredefinedStrings(IPerPropertyBrowsing* browsing, DISPID id, HRESULT expected = S_OK) {
+    CALPOLESTR strings{};
+    CADWORD cookies{};
+    EXPECT_EQ(browsing->GetPredefinedStrings(id, &strings, &cookies), expected);
+    Lists lists;
+    EXPECT_EQ(strings.cElems, cookies.cElems);
+    for (ULONG i = 0; i < strings.cElems; ++i) {
+        lists.strings.push_back(strings.pElems[i]);
+        lists.cookies.push_back(cookies.pElems[i]);
+        CoTaskMemFree(strings.pElems[i]);
+    }
+    CoTaskMemFree(strings.pElems);
+    CoTaskMemFree(cookies.pElems);
+    return lists;
+}
+
+TEST_F(Persistence, ValueListsComeFromTheDeviceAndTheDeviceList) {
+    ComPtr<IPerPropertyBrowsing> browsing;
+    ASSERT_EQ(dispatch_.As(&browsing), S_OK);
+    EXPECT_EQ(PredefinedStrings(browsing.Get(), 100).strings,
+              std::vector<std::wstring>{L"Localhost"});
+    const Lists devices = PredefinedStrings(browsing.Get(), 203);
+    const LONG count = Get(dispatch_.Get(), L"DeviceCount");
+    ASSERT_EQ(devices.strings.size(), size_t(count));
+    for (LONG i = 0; i < count; ++i) {
+        EXPECT_EQ(devices.cookies[i], DWORD(i));
+        test::CallResult name =
+            test::Invoke(dispatch_.Get(), L"GetDeviceName", {test::Short(SHORT(i))});
+        EXPECT_EQ(devices.strings[i], test::TextOf(name));
+        VARIANT value;
+        ASSERT_EQ(browsing->GetPredefinedValue(203, i, &value), S_OK);
+        EXPECT_EQ(test::Wide(V_BSTR(&value)), test::TextOf(name));
+        VariantClear(&value);
+    }
+
+    Open(L"SIM7400");
+    LONG sources = 0;
+    ASSERT_EQ(control_->QueryInputCaps(STC_FG_IC_INPUT_SOURCE_COUNT, &sources, 4), S_OK);
+    const Lists inputs = PredefinedStrings(browsing.Get(), 437);
+    ASSERT_EQ(inputs.strings.size(), size_t(std::min(sources, 6L)));
+    EXPECT_EQ(inputs.strings.front(), L"Channel0");
+    EXPECT_EQ(inputs.cookies.back(), DWORD(inputs.strings.size() - 1));
+    LONG limits[4] = {};
+    if (control_->QueryInputCaps(static_cast<stSTT_FG_INPUT_CAP_KEY>(291), limits, 16) == S_OK &&
+        limits[0] > 0) {
+        std::vector<LONG> thresholds(limits[0]);
+        ASSERT_EQ(control_->QueryInputCaps(static_cast<stSTT_FG_INPUT_CAP_KEY>(292),
+                                           thresholds.data(), limits[0] * 4),
+                  S_OK);
+        const Lists listed = PredefinedStrings(browsing.Get(), 431);
+        ASSERT_EQ(listed.cookies.size(), thresholds.size());
+        EXPECT_EQ(listed.strings.front(), std::to_wstring(thresholds.front()));
+        EXPECT_EQ(LONG(listed.cookies.back()), thresholds.back());
+    }
+    VARIANT value;
+    EXPECT_EQ(browsing->GetPredefinedValue(430, 65538, &value), S_OK);
+    EXPECT_EQ(V_VT(&value), VT_I4);
+    EXPECT_EQ(V_I4(&value), 65538);
+    EXPECT_EQ(browsing->GetPredefinedValue(100, 0, &value), S_OK);
+    EXPECT_EQ(test::Wide(V_BSTR(&value)), L"Localhost");
+    VariantClear(&value);
+
+    EXPECT_TRUE(PredefinedStrings(browsing.Get(), 206).strings.empty());
+    EXPECT_EQ(browsing->GetPredefinedValue(206, 0, &value), E_NOTIMPL);
+    CADWORD cookies{};
+    EXPECT_EQ(browsing->GetPredefinedStrings(437, nullptr, &cookies), E_POINTER);
+    BSTR text = nullptr;
+    EXPECT_EQ(browsing->GetDisplayString(206, &text), E_NOTIMPL);
+}
+
+TEST_F(Persistence, EachPersistedPropertyOpensItsPage) {
+    ComPtr<IPerPropertyBrowsing> browsing;
+    ASSERT_EQ(dispatch_.As(&browsing), S_OK);
+    CLSID page{};
+    EXPECT_EQ(browsing->MapPropertyToPage(206, &page), S_OK);
+    EXPECT_TRUE(page == CLSID_GeneralPage);
+    EXPECT_EQ(browsing->MapPropertyToPage(316, &page), S_OK);
+    EXPECT_TRUE(page == CLSID_SpatialPage);
+    EXPECT_EQ(browsing->MapPropertyToPage(1004, &page), S_OK);
+    EXPECT_TRUE(page == CLSID_DigCamPage);
+    EXPECT_EQ(browsing->MapPropertyToPage(-501, &page), PERPROP_E_NOPAGEAVAILABLE);
+    EXPECT_TRUE(page == CLSID_NULL);
+    EXPECT_EQ(browsing->MapPropertyToPage(1105, &page), PERPROP_E_NOPAGEAVAILABLE);
+    EXPECT_EQ(browsing->MapPropertyToPage(206, nullptr), E_POINTER);
+}
+
+} // namespace

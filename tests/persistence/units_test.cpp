@@ -1,6 +1,7 @@
 // The property map, the DISPID categories and the camera file text, without a control.
 #include "camera_file_text.h"
 #include "property_map.h"
+#include "value_lists.h"
 
 #include <gtest/gtest.h>
 
@@ -141,6 +142,40 @@ TEST(CameraText, AFrameSectionIsReadWholeOrNotAtAll) {
     EXPECT_FALSE(ReadFrameSection(cut.Get()).has_value());
     TextFile none(NumberLine("ForeColor", 0));
     EXPECT_FALSE(ReadFrameSection(none.Get()).has_value());
+}
+
+} // namespace
+
+namespace {
+
+std::vector<std::pair<std::wstring, uint32_t>>
+Pairs(const std::vector<core::PredefinedValue>& values) {
+    std::vector<std::pair<std::wstring, uint32_t>> pairs;
+    for (const core::PredefinedValue& value : values)
+        pairs.emplace_back(value.text, value.cookie);
+    return pairs;
+}
+
+TEST(ValueLists, SyncSourcesByCapabilityWithChannelCookies) {
+    using List = std::vector<std::pair<std::wstring, uint32_t>>;
+    EXPECT_EQ(
+        Pairs(core::SyncSourceValues(7, 2)),
+        (List{
+            {L"Channel0", 2}, {L"Channel1", 65538}, {L"CurrentSource", 1}, {L"ExternalLine", 4}}));
+    EXPECT_EQ(Pairs(core::SyncSourceValues(5, 4)),
+              (List{{L"CurrentSource", 1}, {L"ExternalLine", 4}}));
+    EXPECT_TRUE(core::SyncSourceValues(0, 4).empty());
+    // Names exist for six channels only.
+    const auto many = core::SyncSourceValues(2, 9);
+    ASSERT_EQ(many.size(), 6u);
+    EXPECT_EQ(many.back().text, L"Channel5");
+    EXPECT_EQ(many.back().cookie, 5u * 65536 + 2);
+    EXPECT_EQ(Pairs(core::InputSourceValues(3)),
+              (List{{L"Channel0", 0}, {L"Channel1", 1}, {L"Channel2", 2}}));
+    EXPECT_EQ(core::InputSourceValues(100).size(), 6u);
+    const int32_t thresholds[] = {50, 100, -5};
+    EXPECT_EQ(Pairs(core::ThresholdValues(thresholds)),
+              (List{{L"50", 50}, {L"100", 100}, {L"-5", 0xFFFFFFFBu}}));
 }
 
 } // namespace
