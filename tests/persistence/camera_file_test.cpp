@@ -8,14 +8,8 @@
 #include <cstdio>
 #include <fstream>
 
+namespace persistence_test {
 namespace {
-
-using Microsoft::WRL::ComPtr;
-using persistence_test::MemoryBag;
-using persistence_test::Persistence;
-using test::CallResult;
-using test::DispidOf;
-using test::Notifications;
 
 constexpr HRESULT kInvalidCameraFile = static_cast<HRESULT>(0x8004F000);
 const std::string kHeader = "Vantrel Quillon Frame Grabber Camera File, Format Version 1.0\r\n"
@@ -130,7 +124,7 @@ TEST_F(CameraFiles, ASavedSetupComesBackOnEveryBoard) {
         ASSERT_EQ(Put(dispatch_.Get(), L"Timeout", 7), S_OK);
         ASSERT_EQ(Put(dispatch_.Get(), L"BackColor", 0), S_OK);
         ASSERT_EQ(Put(dispatch_.Get(), L"FrameHorizontalScale", 100), S_OK);
-        Notifications changes(dispatch_.Get());
+        test::Notifications changes(dispatch_.Get());
         CallResult load = Load(saved);
         ASSERT_EQ(load.hr, S_OK);
         EXPECT_EQ(changes.Changed().back(), DispidControlStateChanged);
@@ -236,7 +230,7 @@ TEST_F(CameraFiles, APathThatCannotBeOpenedIsASystemError) {
     EXPECT_FALSE(description.empty());
     EXPECT_EQ(CameraFile(), name);
 
-    Notifications changes(dispatch_.Get());
+    test::Notifications changes(dispatch_.Get());
     CallResult load = Load(name);
     EXPECT_EQ(load.hr, DISP_E_EXCEPTION);
     EXPECT_EQ(test::Wide(load.exception.bstrDescription), description);
@@ -248,7 +242,7 @@ TEST_F(CameraFiles, AnEmptyNameOnlyNotifies) {
     Open(L"SIM7100");
     const std::wstring name = frames_test::TempFile(L"corvid_empty_name.cam");
     ASSERT_EQ(Save(name), S_OK);
-    Notifications changes(dispatch_.Get());
+    test::Notifications changes(dispatch_.Get());
     simulator_.Port().StartTrace();
     EXPECT_EQ(Load(L"").hr, S_OK);
     EXPECT_EQ(changes.Changed(), std::vector<DISPID>{DispidControlStateChanged});
@@ -279,3 +273,4 @@ TEST_F(CameraFiles, WithoutADeviceTheFileHoldsTheHeaderAndLoadingClearsTheName) 
 }
 
 } // namespace
+} // namespace persistence_test

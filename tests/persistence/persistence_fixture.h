@@ -124,6 +124,23 @@ protected:
     HRESULT Put(IDispatch* control, const wchar_t* name, LONG value) {
         return test::PutProperty(control, name, test::Long(value)).hr;
     }
+    // Closes this control's board (a board is open in one control at a time), runs load on
+    // a new control and expects it to report every persisted property as this one did.
+    template <class Load> ComPtr<IDispatch> ExpectRestoredInNewControl(Load load) {
+        const std::vector<std::wstring> saved = Snapshot(dispatch_.Get());
+        CloseDevice();
+        ComPtr<IDispatch> other = test::CreateControl();
+        EXPECT_TRUE(other);
+        if (!other) return other;
+        EXPECT_EQ(load(other.Get()), S_OK);
+        EXPECT_EQ(Snapshot(other.Get()), saved);
+        return other;
+    }
+    template <class Persist> static ComPtr<Persist> As(IDispatch* control) {
+        ComPtr<Persist> persist;
+        EXPECT_EQ(control->QueryInterface(IID_PPV_ARGS(&persist)), S_OK);
+        return persist;
+    }
     // Moves a numeric property to a neighbouring value the device accepts; answers it.
     LONG Nudge(const wchar_t* name) {
         const LONG current = Get(dispatch_.Get(), name);

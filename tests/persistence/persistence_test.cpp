@@ -6,13 +6,8 @@
 
 #include <gtest/gtest.h>
 
+namespace persistence_test {
 namespace {
-
-using Microsoft::WRL::ComPtr;
-using persistence_test::MemoryBag;
-using persistence_test::Persistence;
-using test::CallResult;
-using test::DispidOf;
 
 TEST_F(Persistence, CategoriesArePerHundredDispids) {
     ComPtr<ICategorizeProperties> categories;
@@ -78,15 +73,11 @@ TEST_F(Persistence, ABagGetsEveryPropertyInMapOrderAndGivesThemBack) {
     EXPECT_EQ(test::Wide(V_BSTR(bag->Find(L"ActiveDevice"))), L"SIM7100");
     EXPECT_EQ(V_I4(bag->Find(L"Timeout")), 9);
 
-    // A board is open in one control at a time.
-    const std::vector<std::wstring> saved = Snapshot(dispatch_.Get());
-    CloseDevice();
-    ComPtr<IDispatch> other = test::CreateControl();
+    ComPtr<IDispatch> other =
+        ExpectRestoredInNewControl([&](IDispatch* control) { return LoadBag(control, bag.Get()); });
     ASSERT_TRUE(other);
-    ASSERT_EQ(LoadBag(other.Get(), bag.Get()), S_OK);
     EXPECT_EQ(bag->reads, persistence_test::MapNames());
     EXPECT_EQ(test::TextOf(test::GetProperty(other.Get(), L"ActiveDevice")), L"SIM7100");
-    EXPECT_EQ(Snapshot(other.Get()), saved);
 }
 
 TEST_F(Persistence, AValueTheBagLacksKeepsItsCurrentValueAndTheLoadGoesOn) {
@@ -190,14 +181,10 @@ TEST_F(Persistence, AStreamHoldsVersionAndOneRecordPerProperty) {
     ASSERT_GE(bytes.size(), head.size());
     EXPECT_EQ(std::vector<uint8_t>(bytes.begin(), bytes.begin() + head.size()), head);
 
-    const std::vector<std::wstring> saved = Snapshot(dispatch_.Get());
-    CloseDevice();
-    ComPtr<IDispatch> other = test::CreateControl();
-    ComPtr<IPersistStreamInit> persist;
-    ASSERT_EQ(other.As(&persist), S_OK);
-    ASSERT_EQ(persist->Load(stream.Get()), S_OK);
-    EXPECT_EQ(Snapshot(other.Get()), saved);
-    EXPECT_EQ(persist->IsDirty(), S_FALSE);
+    ComPtr<IDispatch> other = ExpectRestoredInNewControl(
+        [&](IDispatch* control) { return As<IPersistStreamInit>(control)->Load(stream.Get()); });
+    ASSERT_TRUE(other);
+    EXPECT_EQ(As<IPersistStreamInit>(other.Get())->IsDirty(), S_FALSE);
 }
 
 TEST_F(Persistence, AStreamOfALaterVersionOrCutShortIsRefused) {
@@ -248,23 +235,13 @@ TEST_F(Persistence, AStorageKeepsTheStreamAsContents) {
     EXPECT_EQ(BytesOf(contents.Get()), BytesOf(SavedStream(dispatch_.Get()).Get()));
     contents.Reset();
 
-    const std::vector<std::wstring> saved = Snapshot(dispatch_.Get());
-    CloseDevice();
-    ComPtr<IDispatch> other = test::CreateControl();
-    ComPtr<IPersistStorage> loaded;
-    ASSERT_EQ(other.As(&loaded), S_OK);
-    ASSERT_EQ(loaded->Load(storage.Get()), S_OK);
-    EXPECT_EQ(Snapshot(other.Get()), saved);
+    ComPtr<IDispatch> other = ExpectRestoredInNewControl(
+        [&](IDispatch* control) { return As<IPersistStorage>(control)->Load(storage.Get()); });
+    ASSERT_TRUE(other);
     CLSID clsid{};
-    EXPECT_EQ(loaded->GetClassID(&clsid), S_OK);
+    EXPECT_EQ(As<IPersistStorage>(other.Get())->GetClassID(&clsid), S_OK);
     EXPECT_TRUE(clsid == CLSID_Corvid);
 }
-
-} // namespace
-
-namespace {
-
-using persistence_test::Persistence;
 
 struct Lists {
     std::vector<std::wstring> strings;
@@ -358,3 +335,4 @@ TEST_F(Persistence, EachPersistedPropertyOpensItsPage) {
 }
 
 } // namespace
+} // namespace persistence_test

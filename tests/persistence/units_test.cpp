@@ -144,10 +144,6 @@ TEST(CameraText, AFrameSectionIsReadWholeOrNotAtAll) {
     EXPECT_FALSE(ReadFrameSection(none.Get()).has_value());
 }
 
-} // namespace
-
-namespace {
-
 std::vector<std::pair<std::wstring, uint32_t>>
 Pairs(const std::vector<core::PredefinedValue>& values) {
     std::vector<std::pair<std::wstring, uint32_t>> pairs;
