@@ -6,6 +6,7 @@
 //   tools/wine-run build/win64/bin/corvid_bench.exe [seconds per figure, default 2]
 #include "devices.h"
 #include "frame_messages.h"
+#include "full_speed.h"
 
 #include <windows.h>
 #include <oleauto.h>
@@ -28,41 +29,6 @@ struct Case {
     const char* what;
 };
 constexpr Case kCases[] = {{"SIM7100", "640 x 480 monochrome"}, {"SIM7500", "768 x 576 RGB32"}};
-
-constexpr wchar_t kServices[] = L"System\\CurrentControlSet\\Services\\kvboard\\";
-
-// Sets the board's FrameRate to 0 and puts the old value (or its absence) back at the end.
-class FullSpeed {
-public:
-    explicit FullSpeed(const char* board) {
-        const std::wstring key = kServices + std::wstring(board, board + strlen(board));
-        if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0,
-                            KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &key_, nullptr) != ERROR_SUCCESS)
-            return;
-        DWORD value = 0, size = sizeof(value), type = 0;
-        if (RegQueryValueExW(key_, L"FrameRate", nullptr, &type, reinterpret_cast<BYTE*>(&value),
-                             &size) == ERROR_SUCCESS && type == REG_DWORD)
-            previous_ = value;
-        const DWORD zero = 0;
-        RegSetValueExW(key_, L"FrameRate", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&zero),
-                       sizeof(zero));
-    }
-    ~FullSpeed() {
-        if (!key_) return;
-        if (previous_)
-            RegSetValueExW(key_, L"FrameRate", 0, REG_DWORD,
-                           reinterpret_cast<const BYTE*>(&*previous_), sizeof(DWORD));
-        else
-            RegDeleteValueW(key_, L"FrameRate");
-        RegCloseKey(key_);
-    }
-    FullSpeed(const FullSpeed&) = delete;
-    FullSpeed& operator=(const FullSpeed&) = delete;
-
-private:
-    HKEY key_ = nullptr;
-    std::optional<DWORD> previous_;
-};
 
 // Runs step until the time is up; frames per second, or -1 when a step failed.
 double Rate(double seconds, const std::function<bool()>& step) {
