@@ -38,20 +38,30 @@ struct FileChoice {
 };
 constexpr HRESULT kCancelled = HRESULT_FROM_WIN32(ERROR_CANCELLED);
 
-FileChoice ChooseFile(HWND owner, bool save, const wchar_t* title, const wchar_t* filter,
-                      const wchar_t* extension) {
+// The three file dialogs of the program.
+struct FileDialog {
+    bool save;
+    const wchar_t* title;
+    const wchar_t* filter;
+    const wchar_t* extension;
+};
+constexpr FileDialog kOpenImageDialog{false, L"Open Image File", L"Bitmap Files (*.bmp)\0*.bmp\0", L"bmp"};
+constexpr FileDialog kSaveImageDialog{true, L"Save Image File", L"Bitmap Files (*.bmp)\0*.bmp\0", L"bmp"};
+constexpr FileDialog kLumenFileDialog{false, L"Load Lumen File", L"Lumen Files (*.cam)\0*.cam\0", L"cam"};
+
+FileChoice ChooseFile(HWND owner, const FileDialog& kind) {
     wchar_t path[MAX_PATH] = L"";
     OPENFILENAMEW dialog{};
     dialog.lStructSize = sizeof dialog;
     dialog.hwndOwner = owner;
-    dialog.lpstrFilter = filter;
+    dialog.lpstrFilter = kind.filter;
     dialog.lpstrFile = path;
     dialog.nMaxFile = MAX_PATH;
-    dialog.lpstrTitle = title;
-    dialog.lpstrDefExt = extension;
+    dialog.lpstrTitle = kind.title;
+    dialog.lpstrDefExt = kind.extension;
     dialog.Flags = OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR |
-                   (save ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST);
-    const BOOL chosen = save ? GetSaveFileNameW(&dialog) : GetOpenFileNameW(&dialog);
+                   (kind.save ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST);
+    const BOOL chosen = kind.save ? GetSaveFileNameW(&dialog) : GetOpenFileNameW(&dialog);
     if (chosen) return {S_OK, path};
     const DWORD error = CommDlgExtendedError();
     return {error == 0 ? kCancelled : HRESULT_FROM_WIN32(ERROR_INVALID_PARAMETER), {}};
@@ -556,13 +566,16 @@ HRESULT MainWindow::StopPassThruCommand() {
     return S_OK;
 }
 
+bool MainWindow::Refuse(bool refused, const wchar_t* message) {
+    if (refused) ShowInformation(window_, message);
+    return refused;
+}
+
 HRESULT MainWindow::OpenImageFile() {
-    if (menus_.Enabled(MenuItem::StopPassthru)) {
-        ShowInformation(window_, L"Please stop passthru operation before opening image file.");
+    if (Refuse(menus_.Enabled(MenuItem::StopPassthru),
+               L"Please stop passthru operation before opening image file."))
         return S_OK;
-    }
-    const FileChoice choice = ChooseFile(window_, false, L"Open Image File",
-                                         L"Bitmap Files (*.bmp)\0*.bmp\0", L"bmp");
+    const FileChoice choice = ChooseFile(window_, kOpenImageDialog);
     if (FAILED(choice.result)) return choice.result;
     const auto bitmap = static_cast<HBITMAP>(LoadImageW(nullptr, choice.path.c_str(), IMAGE_BITMAP,
                                                         0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION));
@@ -575,31 +588,23 @@ HRESULT MainWindow::OpenImageFile() {
 }
 
 HRESULT MainWindow::SaveImageFile() {
-    if (menus_.Enabled(MenuItem::StopPassthru)) {
-        ShowInformation(window_, L"Please stop passthru operation before saving image file.");
+    if (Refuse(menus_.Enabled(MenuItem::StopPassthru),
+               L"Please stop passthru operation before saving image file."))
         return S_OK;
-    }
-    const FileChoice choice = ChooseFile(window_, true, L"Save Image File",
-                                         L"Bitmap Files (*.bmp)\0*.bmp\0", L"bmp");
+    const FileChoice choice = ChooseFile(window_, kSaveImageDialog);
     if (FAILED(choice.result)) return choice.result;
-    com::UniqueBstr path(choice.path.c_str());
-    return control_->SaveAcquiredFrame(state_.FrameId, path.Get());
+    return control_->SaveAcquiredFrame(state_.FrameId, com::UniqueBstr(choice.path.c_str()).Get());
 }
 
 HRESULT MainWindow::LoadLumenFile() {
-    if (menus_.Enabled(MenuItem::SelectDevice)) {
-        ShowInformation(window_, L"Please select a device before loading Lumen file.");
+    if (Refuse(menus_.Enabled(MenuItem::SelectDevice),
+               L"Please select a device before loading Lumen file.") ||
+        Refuse(menus_.Enabled(MenuItem::StopPassthru),
+               L"Please stop passthru operation before loading Lumen file."))
         return S_OK;
-    }
-    if (menus_.Enabled(MenuItem::StopPassthru)) {
-        ShowInformation(window_, L"Please stop passthru operation before loading Lumen file.");
-        return S_OK;
-    }
-    const FileChoice choice = ChooseFile(window_, false, L"Load Lumen File",
-                                         L"Lumen Files (*.cam)\0*.cam\0", L"cam");
+    const FileChoice choice = ChooseFile(window_, kLumenFileDialog);
     if (FAILED(choice.result)) return choice.result;
-    com::UniqueBstr path(choice.path.c_str());
-    return control_->LoadCameraFile(path.Get());
+    return control_->LoadCameraFile(com::UniqueBstr(choice.path.c_str()).Get());
 }
 
 HRESULT MainWindow::CloseDevice() {
@@ -617,10 +622,9 @@ HRESULT MainWindow::CloseDevice() {
 }
 
 HRESULT MainWindow::SelectDevice() {
-    if (menus_.Enabled(MenuItem::StopPassthru)) {
-        ShowInformation(window_, L"Please stop passthru operation before opening another device.");
+    if (Refuse(menus_.Enabled(MenuItem::StopPassthru),
+               L"Please stop passthru operation before opening another device."))
         return S_OK;
-    }
     ShowSelectDevice(*this);
     return S_OK;
 }

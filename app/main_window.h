@@ -96,6 +96,8 @@ private:
     HRESULT HelpTopics();
     HRESULT FullView();
     HRESULT Pan(bool horizontal, int value);
+    // Shows the run-state refusal when refused.
+    bool Refuse(bool refused, const wchar_t* message);
     // Runs a command body and shows its failure in the error box.
     template <class Command> void Trap(Command&& command);
 

@@ -7,7 +7,12 @@
 namespace {
 
 constexpr wchar_t kMainCaption[] = L"Vidora - Powered By Quillon";
-constexpr int kAcquireButton = 3007;  // the toolbar's Single Frame Acquire button
+// Toolbar buttons: Open Device, Start Passthru, Single Frame Acquire.
+constexpr int kOpenDeviceButton = 3001, kStartButton = 3005, kAcquireButton = 3007;
+
+void Click(HWND main, HWND toolbar, int button) {
+    PostMessageW(main, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), reinterpret_cast<LPARAM>(toolbar));
+}
 
 TEST(VidoraProgram, StartsBehindItsSplashAnswersAndExitsCleanly) {
     STARTUPINFOW startup{};
@@ -33,14 +38,26 @@ TEST(VidoraProgram, StartsBehindItsSplashAnswersAndExitsCleanly) {
     // The toolbar's acquire button without a device: the program refuses in its own box.
     const HWND toolbar = FindWindowExW(main, nullptr, L"ToolbarWindow32", nullptr);
     ASSERT_NE(toolbar, nullptr);
-    PostMessageW(main, WM_COMMAND, MAKEWPARAM(kAcquireButton, BN_CLICKED),
-                 reinterpret_cast<LPARAM>(toolbar));
+    Click(main, toolbar, kAcquireButton);
     const HWND box = test::WaitForTopWindow(L"Information", id);
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(test::MessageBoxText(box), L"Please open a device before acquiring a frame.");
     test::Press(box, IDOK);
 
-    // Closing the window ends the process, with the control and its device gone with it.
+    // A board opened through the dialog, live video started.
+    Click(main, toolbar, kOpenDeviceButton);
+    const HWND dialog = test::WaitForTopWindow(L"Select Device", id);
+    ASSERT_NE(dialog, nullptr);
+    SetDlgItemTextW(dialog, 302, L"SIM7100");
+    test::Press(dialog, IDOK);
+    for (int i = 0; i < 500 && IsWindow(dialog); ++i) Sleep(10);
+    EXPECT_FALSE(IsWindow(dialog));
+    Click(main, toolbar, kStartButton);
+    Sleep(500);
+    EXPECT_EQ(test::FindTopWindow(L"Vidora", id), nullptr);  // no error box
+
+    // Closing the window during live video ends the process: the control goes with the
+    // window and takes live video and the device with it.
     PostMessageW(main, WM_CLOSE, 0, 0);
     EXPECT_EQ(WaitForSingleObject(process.hProcess, 10000), WAIT_OBJECT_0);
     DWORD code = 1;
