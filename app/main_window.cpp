@@ -79,10 +79,12 @@ HRESULT ProgramError(HRESULT hr, const wchar_t* description) {
     return hr;
 }
 
-// Lets the window messages waiting on this thread run.
+// Lets the window messages waiting on this thread run. Bounded in time: during live video at
+// full speed new paints keep arriving and the queue may never run empty.
 void RunPendingMessages() {
+    const ULONGLONG end = GetTickCount64() + 50;
     MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    while (GetTickCount64() < end && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
         if (msg.message == WM_QUIT) {
             PostQuitMessage(static_cast<int>(msg.wParam));
             return;

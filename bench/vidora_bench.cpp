@@ -104,7 +104,15 @@ double SyncAcquisitionRate(ICorvid3* control, long frame, double seconds) {
     return count / seconds;
 }
 
+// A closed main window posts the quit message that ends the program's message loop; here the
+// next window follows, so it is taken off the queue.
+void ForgetQuit() {
+    MSG quit;
+    while (PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {}
+}
+
 bool OpenDevice(vidora::MainWindow& main, const wchar_t* name) {
+    ForgetQuit();
     test::UiScript script;
     script.Then(L"Select Device", [name](HWND dialog) {
         SetDlgItemTextW(dialog, IDC_SELECT_DEVICE, name);

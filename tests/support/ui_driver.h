@@ -119,12 +119,15 @@ private:
     std::thread thread_;
 };
 
-// Handles the window messages waiting on this thread.
+// Handles the window messages waiting on this thread, for at least the duration; a burst is
+// cut off after a second so that a queue that never runs empty cannot hold the test.
 inline void Pump(std::chrono::milliseconds duration = std::chrono::milliseconds(0)) {
-    const auto end = std::chrono::steady_clock::now() + duration;
+    const auto start = std::chrono::steady_clock::now();
+    const auto end = start + duration;
     do {
         MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        while (std::chrono::steady_clock::now() - start < duration + std::chrono::seconds(1) &&
+               PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
         }
