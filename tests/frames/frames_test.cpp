@@ -160,6 +160,17 @@ TEST_F(Frames, WriteThenReadAndCopyRoundTrip) {
     ASSERT_TRUE(read.Ok());
     EXPECT_EQ(std::vector<LONG>(read.Data(), read.Data() + 4), words);
     EXPECT_EQ(control_->CopyFrameRect(first, 0, 0, 4, 4, 9, 0, 0), E_INVALIDARG);
+    // Through IDispatch with the array by value, as C++ and .NET-style hosts pass it: the
+    // caller's own array is filled, not a copy made for the call.
+    VARIANT late = LongArray(std::vector<LONG>(4));
+    ASSERT_EQ(test::Invoke(dispatch_.Get(), L"ReadFrame",
+                           {test::Long(second), test::Long(0), test::Long(0), test::Long(4),
+                            test::Long(4), late})
+                  .hr,
+              S_OK);
+    com::SafeArrayData<LONG> lateRead(V_ARRAY(&late));
+    ASSERT_TRUE(lateRead.Ok());
+    EXPECT_EQ(std::vector<LONG>(lateRead.Data(), lateRead.Data() + 4), words);
     VariantClear(&pixels);
 }
 
