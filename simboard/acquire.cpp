@@ -358,7 +358,7 @@ public:
 
 private:
     static constexpr size_t kPruneAt = 64;
-    std::mutex mutex_;
+    Mutex mutex_;
     Board* board_ = nullptr;
     std::vector<JobId> ids_;
 };

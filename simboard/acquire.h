@@ -27,6 +27,7 @@
 
 #include "board.h"
 #include "frames.h"
+#include "sync.h"
 
 namespace kvboard {
 
@@ -97,7 +98,7 @@ private:
     std::atomic<bool> stopping_{false};
     LARGE_INTEGER epoch_{}, ticksPerSecond_{};
 
-    std::mutex mutex_; // guards everything below
+    Mutex mutex_; // guards everything below
     Handle worker_;
     Board* board_ = nullptr; // the board the jobs run on (the engine's owner)
     std::deque<std::shared_ptr<AcquireJob>> queue_;

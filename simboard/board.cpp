@@ -90,15 +90,18 @@ struct OpenBoard {
 };
 
 struct Registry {
-    std::shared_mutex mutex;
+    Mutex mutex; // shared for look-ups
     std::map<DWORD_PTR, std::shared_ptr<Instance>> instances;
     std::map<std::string, OpenBoard> boards; // by upper-case board name
     DWORD_PTR nextId = 1;
 };
 
+// Built when the driver is loaded (under the loader lock, one thread) and gone when it is
+// unloaded: no first-use guard, and nothing of it stays behind in the process.
+Registry gRegistry;
+
 Registry& Handles() {
-    static Registry* registry = new Registry; // outlives every static destructor
-    return *registry;
+    return gRegistry;
 }
 
 std::string BoardKey(const std::string& name) {

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "models.h"
+#include "sync.h"
 
 namespace kvboard {
 
@@ -62,7 +63,7 @@ public:
     void StopAll(StopMode mode);
 
 private:
-    std::mutex mutex_;
+    Mutex mutex_;
     std::vector<std::pair<std::type_index, std::unique_ptr<UnitState>>> slots_;
 };
 
@@ -78,7 +79,7 @@ public:
     const ModelSpec& model() const { return *settings_.model; }
     uint32_t inputSources() const { return settings_.inputSources; }
 
-    std::unique_lock<std::recursive_mutex> Lock() { return std::unique_lock(mutex_); }
+    std::unique_lock<RecursiveMutex> Lock() { return std::unique_lock(mutex_); }
     template <class T> T& Unit() { return units_.Get<T>(); }
     void Stop(StopMode mode) { units_.StopAll(mode); }
 
@@ -104,7 +105,7 @@ public:
 
 private:
     BoardSettings settings_;
-    std::recursive_mutex mutex_;
+    RecursiveMutex mutex_;
     std::vector<ControlSpec> controls_;
     std::vector<std::vector<int32_t>> values_; // [source][control index]
     UnitSlots units_;

@@ -1,4 +1,5 @@
 #include "digital_lines.h"
+#include "sync.h"
 
 #include <map>
 #include <mutex>
@@ -32,13 +33,14 @@ std::string Key(const char* name) {
 }
 
 struct Wiring {
-    std::mutex mutex;
+    Mutex mutex;
     std::map<std::string, uint32_t> inputs; // by upper-case board name
 };
 
+Wiring gWiring; // built at load, like every state of the driver
+
 Wiring& TheWiring() {
-    static Wiring* wiring = new Wiring; // reachable until the process ends
-    return *wiring;
+    return gWiring;
 }
 
 } // namespace

@@ -50,9 +50,11 @@ private:
     std::map<uint64_t, const MessageHandler*> handlers_;
 };
 
+// Built at load from the units' constant tables.
+const DispatchTable gDispatch;
+
 const DispatchTable& Dispatch() {
-    static const DispatchTable table;
-    return table;
+    return gDispatch;
 }
 
 Result Run(const MessageHandler& handler, Call& call) {

@@ -15,7 +15,7 @@
 #include <cmath>
 #include <memory>
 #include <mutex>
-#include <thread>
+#include "sync.h"
 #include <vector>
 
 #include "board.h"
@@ -120,7 +120,7 @@ public:
         finished_ = false;
         owner = ownerId;
         auto counted = std::make_shared<CountedWorker>();
-        thread_ = std::thread([this, fn = std::move(fn), counted = std::move(counted)]() mutable {
+        thread_.Start([this, fn = std::move(fn), counted = std::move(counted)]() mutable {
             fn();
             finished_ = true;
             counted.reset();
@@ -133,7 +133,7 @@ public:
 
 private:
     Event stop_;
-    std::thread thread_;
+    Thread thread_;
     std::atomic<bool> finished_{true};
 };
 
@@ -152,7 +152,7 @@ public:
         return ticks * divider / std::max(clockHz, 1.0);
     }
 
-    std::mutex mutex; // guards the job state below; workers never take it
+    Mutex mutex; // guards the job state below; workers never take it
 
     // ---- Line acquisition ----
     Worker acquire;

@@ -229,11 +229,8 @@ uint32_t Begin(Call& call, StartRequest request, Started& started) {
         run->job = p.nextJob++;
         if (p.nextJob == 0) p.nextJob = 1;
     }
-    try {
-        run->worker = std::thread(LiveVideo(*run, board, p, surfaces, picture, sync, extSync));
-    } catch (const std::system_error&) {
+    if (!run->worker.Start(LiveVideo(*run, board, p, surfaces, picture, sync, extSync)))
         return drv::STS_SYSERROR;
-    }
     started = {run->job, extSync};
     p.run = std::move(run);
     BindHandle<Passthru>(call.instance);

@@ -30,7 +30,7 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
-#include <thread>
+#include "sync.h"
 #include <vector>
 
 #include "board.h"
@@ -59,7 +59,7 @@ struct PassthruRun {
     OwnedHandle stop;             // manual reset
     std::atomic<uint32_t> finalStatus{0}; // driver form; the first failure while running
     std::atomic<uint64_t> lastImage{0};   // number of the last image shown
-    std::thread worker;
+    Thread worker;
 };
 
 class Passthru : public UnitState {
@@ -73,7 +73,7 @@ public:
     static uint32_t Halt(std::unique_ptr<PassthruRun> run);
 
     // ---- Guarded by mutex ----
-    std::mutex mutex;
+    Mutex mutex;
     imaging::PairBlock scaling{0, 0}; // 0 x 0: the size of the frame shown
     imaging::PairBlock origin{0, 0};
     PassthruLut lut = IdentityLut();

@@ -13,6 +13,7 @@
 #include "board.h"
 #include "live_image.h"
 #include "win_handle.h"
+#include "sync.h"
 
 namespace kvboard {
 
@@ -57,7 +58,7 @@ public:
     void Release(DWORD_PTR owner);
 
     // ---- Guarded by mutex ----
-    std::mutex mutex;
+    Mutex mutex;
     std::map<imaging::SurfaceHandle, std::unique_ptr<Surface>> table;
     imaging::SurfaceHandle selected = 0; // 0: none
     bool translucent = false;

@@ -10,6 +10,7 @@
 #include "digital_lines.h"
 #include "linescan_workers.h"
 #include "trace.h"
+#include "sync.h"
 
 namespace kvboard {
 
@@ -26,14 +27,15 @@ struct Script {
 
 struct Port {
     std::atomic<bool> tracing{false};
-    std::mutex mutex;
+    Mutex mutex;
     std::deque<KvTraceRecord> records;
     std::vector<Script> scripts;
 };
 
+Port gPort; // built at load, like every state of the driver
+
 Port& ThePort() {
-    static Port* port = new Port; // reachable from DriverProc until the process ends
-    return *port;
+    return gPort;
 }
 
 } // namespace

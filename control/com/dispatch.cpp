@@ -18,6 +18,9 @@ namespace {
 struct PointerParam {
     VARTYPE target = VT_EMPTY; // VT_EMPTY: not a pointer parameter
     bool outOnly = false;
+    // A VARIANT taken by value: an array in it may be one whose memory the member fills or
+    // keeps, so it must be the caller's own array and not a copy made for the call.
+    bool variantValue = false;
 };
 
 using MemberKey = std::pair<MEMBERID, INVOKEKIND>;
@@ -97,7 +100,10 @@ void CollectPointerMembers(ITypeInfo* info, InterfaceInfo& out) {
             const USHORT flags = elem.paramdesc.wParamFlags;
             if (flags & (PARAMFLAG_FRETVAL | PARAMFLAG_FLCID)) continue;
             PointerParam param;
-            if (elem.tdesc.vt == VT_PTR) {
+            if (elem.tdesc.vt == VT_VARIANT) {
+                param.variantValue = true;
+                anyPointer = true;
+            } else if (elem.tdesc.vt == VT_PTR) {
                 param.target = VariantTypeOf(info, *elem.tdesc.lptdesc);
                 param.outOnly = (flags & PARAMFLAG_FOUT) && !(flags & PARAMFLAG_FIN);
                 anyPointer = anyPointer || param.target != VT_EMPTY;
@@ -265,6 +271,16 @@ HRESULT InvokeWithCoercion(ITypeInfo* info, const std::vector<PointerParam>& dec
         }
         if (position < 0 || position >= static_cast<LONG>(declared.size())) continue;
         const PointerParam& param = declared[static_cast<size_t>(position)];
+        if (param.variantValue) {
+            // An array passed by value reaches the member as a reference to the caller's
+            // VARIANT, so that the type information's Invoke has nothing to copy.
+            if ((V_VT(&args[i]) & VT_ARRAY) && !(V_VT(&args[i]) & VT_BYREF)) {
+                V_VT(&args[i]) = VT_BYREF | VT_VARIANT;
+                V_VARIANTREF(&args[i]) = &params->rgvarg[i];
+                anyCoerced = true;
+            }
+            continue;
+        }
         if (param.target == VT_EMPTY) continue;
         const HRESULT hr = Coerce(args[i], param, coerced[i]);
         if (FAILED(hr)) {

@@ -34,6 +34,11 @@ void RaiseAcquireNotify2(AcquisitionShared& shared, imaging::STT_APISTATUS jobSt
     com::RaiseEvent(ConnectedSinks(shared), kOnAcquireNotify2, {&status, 1});
 }
 
+// An API status of error severity (0x94xxxxxx).
+bool IsError(imaging::STT_APISTATUS status) {
+    return (status & 0x8F000000u) == (0x80000000u | (imaging::STC_IMG_SEV_ERROR << 24));
+}
+
 // Polls the job until the driver reports it done or the poll fails, with no delay between
 // polls so that completion is seen at once. A closed device counts as a failed poll.
 void WatchJob(AcquisitionShared& shared, uint64_t session) {
@@ -51,7 +56,8 @@ void WatchJob(AcquisitionShared& shared, uint64_t session) {
             }
         }
         if (status != imaging::STC_STS_NORMAL) {
-            RaiseAcquireNotify2(shared, jobStatus);
+            // The job's fate is unknown: the host hears the poll's failure, never a success.
+            RaiseAcquireNotify2(shared, IsError(jobStatus) ? jobStatus : status);
             return;
         }
         Sleep(0);
@@ -83,6 +89,7 @@ bool FrameIndexesOf(const VARIANT& frameIds, long count, std::vector<int32_t>& i
     while (V_VT(value) == (VT_BYREF | VT_VARIANT) && V_VARIANTREF(value))
         value = V_VARIANTREF(value);
     const bool byRef = V_VT(value) & VT_BYREF;
+    if (byRef && !V_BYREF(value)) return false; // a reference to nothing
     switch (V_VT(value) & ~VT_BYREF) {
     case VT_I4: indexes = {byRef ? *V_I4REF(value) : V_I4(value)}; return true;
     case VT_I2: indexes = {byRef ? *V_I2REF(value) : V_I2(value)}; return true;

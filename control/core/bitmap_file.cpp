@@ -145,4 +145,59 @@ std::vector<uint8_t> FlipRows(std::span<const uint8_t> frame, size_t sourceStrid
     return flipped;
 }
 
+namespace {
+
+uint32_t ReadU32(std::span<const uint8_t> bytes, size_t at) {
+    return bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 | uint32_t{bytes[at + 3]} << 24;
+}
+uint16_t ReadU16(std::span<const uint8_t> bytes, size_t at) {
+    return static_cast<uint16_t>(bytes[at] | bytes[at + 1] << 8);
+}
+
+} // namespace
+
+bool IsSoundBitmapFile(std::span<const uint8_t> file) {
+    constexpr uint32_t kCoreHeaderBytes = 12;
+    constexpr int64_t kLargestSide = 65536;
+    const uint64_t length = file.size();
+    if (length < kFileHeaderBytes + kCoreHeaderBytes || file[0] != 'B' || file[1] != 'M')
+        return false;
+    const uint32_t pixelsAt = ReadU32(file, 10);
+    const uint32_t headerBytes = ReadU32(file, kFileHeaderBytes);
+    const bool core = headerBytes == kCoreHeaderBytes;
+    if (!core && headerBytes != kInfoHeaderBytes && headerBytes != 52 && headerBytes != 56 &&
+        headerBytes != 108 && headerBytes != 124)
+        return false;
+    if (kFileHeaderBytes + uint64_t{headerBytes} > length) return false;
+
+    const size_t info = kFileHeaderBytes;
+    const int64_t width = core ? ReadU16(file, info + 4) : static_cast<int32_t>(ReadU32(file, info + 4));
+    const int64_t rawHeight =
+        core ? ReadU16(file, info + 6) : static_cast<int32_t>(ReadU32(file, info + 8));
+    const uint16_t planes = ReadU16(file, info + (core ? 8 : 12));
+    const uint16_t bits = ReadU16(file, info + (core ? 10 : 14));
+    const uint32_t compression = core ? 0 : ReadU32(file, info + 16);
+    const uint32_t colorsUsed = core ? 0 : ReadU32(file, info + 32);
+    const int64_t height = rawHeight < 0 ? -rawHeight : rawHeight;
+    if (width <= 0 || width > kLargestSide || height == 0 || height > kLargestSide || planes != 1)
+        return false;
+    if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) return false;
+    const bool bitFields = compression == kBitFields && (bits == 16 || bits == 32);
+    if (compression != 0 && !bitFields) return false; // run-length and embedded images
+
+    // Color masks after a 40-byte header, then the palette, all before the pixels.
+    uint64_t tables = bitFields && headerBytes == kInfoHeaderBytes ? 12 : 0;
+    if (bits <= 8) {
+        const uint64_t most = uint64_t{1} << bits;
+        if (colorsUsed > most) return false;
+        tables += (colorsUsed ? colorsUsed : most) * (core ? 3 : 4);
+    } else if (colorsUsed > kPaletteEntries) {
+        return false;
+    }
+    if (pixelsAt < kFileHeaderBytes + uint64_t{headerBytes} + tables || pixelsAt >= length)
+        return false;
+    const uint64_t stride = (static_cast<uint64_t>(width) * bits + 31) / 32 * 4;
+    return stride * static_cast<uint64_t>(height) <= length - pixelsAt;
+}
+
 } // namespace core

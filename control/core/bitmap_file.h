@@ -75,4 +75,9 @@ uint32_t SavedImageExtent(uint32_t frameExtent, uint32_t scalePercent);
 std::vector<uint8_t> FlipRows(std::span<const uint8_t> frame, size_t sourceStride, size_t rowBytes,
                               size_t rows);
 
+// Whether a bitmap file's headers, sizes and offsets agree with its length and describe an
+// uncompressed or bit-field image of a depth the platform's loader reads, so that the loader
+// never reads past the file. A damaged file answers false.
+bool IsSoundBitmapFile(std::span<const uint8_t> file);
+
 } // namespace core

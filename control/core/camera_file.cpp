@@ -4,7 +4,14 @@
 
 #include "camera_file_text.h"
 
+#include "input_messages.h"
+
+#include <fcntl.h>
+#include <io.h>
+
 #include <cerrno>
+#include <cstdint>
+#include <iterator>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -111,6 +118,57 @@ private:
     std::FILE* file_;
 };
 
+// The device's answer to a frame section: each side within the limits the device gives for
+// it, and the frame within the largest frame. A limit the device does not give is not checked.
+imaging::STT_APISTATUS FrameSectionStatus(HDRVR driver, const camera_text::FrameSection& frame) {
+    const struct {
+        uint32_t key;
+        int32_t value;
+    } sides[] = {
+        {imaging::STC_FG_IC_FRAME_TOP_LIMITS, frame.top},
+        {imaging::STC_FG_IC_FRAME_LEFT_LIMITS, frame.left},
+        {imaging::STC_FG_IC_FRAME_WIDTH_LIMITS, frame.width},
+        {imaging::STC_FG_IC_FRAME_HEIGHT_LIMITS, frame.height},
+    };
+    int64_t largest[4] = {INT64_MAX, INT64_MAX, INT64_MAX, INT64_MAX};
+    for (size_t i = 0; i < std::size(sides); ++i) {
+        imaging::stSTT_LNG_RNG range{};
+        if (imaging::STM_QUERY_INPUT_CAPS(driver, sides[i].key, &range, sizeof range) !=
+            imaging::STC_STS_NORMAL)
+            continue;
+        if (sides[i].value < range.Min || sides[i].value > range.Max) return imaging::STC_STS_RANGE;
+        largest[i] = range.Max;
+    }
+    if (int64_t{frame.left} + frame.width > largest[2] ||
+        int64_t{frame.top} + frame.height > largest[3])
+        return imaging::STC_STS_RANGE;
+    return imaging::STC_STS_NORMAL;
+}
+
+// Opens a camera file for reading as text. Only a file on a disk will do: a device name
+// (COM1, a pipe) would block the reads.
+UniqueFile OpenCameraFile(const wchar_t* name) {
+    const HANDLE handle = CreateFileW(name, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        _doserrno = static_cast<int>(GetLastError());
+        return nullptr;
+    }
+    if (GetFileType(handle) != FILE_TYPE_DISK) {
+        CloseHandle(handle);
+        _doserrno = ERROR_BAD_FILE_TYPE;
+        return nullptr;
+    }
+    const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDONLY | _O_TEXT);
+    if (descriptor == -1) {
+        CloseHandle(handle);
+        return nullptr;
+    }
+    UniqueFile file(_fdopen(descriptor, "rt"));
+    if (!file) _close(descriptor); // closes the handle too
+    return file;
+}
+
 // The operating system's code of the last failed C library file operation.
 DWORD LastFileError() {
     return _doserrno != 0 ? static_cast<DWORD>(_doserrno) : ERROR_OPEN_FAILED;
@@ -164,16 +222,28 @@ STDMETHODIMP CCorvid::LoadCameraFile(BSTR filename) {
     cameraFile_ = com::UniqueBstr(filename, SysStringLen(filename));
     if (SysStringLen(filename) > 0) {
         _doserrno = 0;
-        UniqueFile file(_wfopen(filename, L"rt"));
+        UniqueFile file = OpenCameraFile(filename);
         if (!file) {
             const HRESULT result = HandleSystemError(LastFileError(), kOpenCaption);
             ControlStateChanged();
             return result;
         }
         if (!camera_text::ReadHeader(file.get())) return ReportStatus(kInvalidCameraFile);
+        const bool hadDevice = device_.driver != nullptr;
         com::ComPtr<CameraFileBag> bag;
         if (SUCCEEDED(com::Make(bag, file.get()))) Load(bag.Get(), nullptr);
-        if (const auto frame = camera_text::ReadFrameSection(file.get())) {
+        // Loading reopens the device with the file's settings; a device that did not come back
+        // is a failed load.
+        if (hadDevice && !device_.driver) return ReportStatus(imaging::STC_STS_NOOPENDEVICE);
+        bool damaged = false;
+        const auto frame = camera_text::ReadFrameSection(file.get(), &damaged);
+        if (damaged) return ReportStatus(kInvalidCameraFile);
+        if (frame && device_.driver) {
+            // Nothing of a section the device refuses is applied.
+            const imaging::STT_APISTATUS status = FrameSectionStatus(device_.driver, *frame);
+            if (status != imaging::STC_STS_NORMAL) return ReportStatus(status);
+        }
+        if (frame) {
             frameDefaults_.top = frame->top;
             frameDefaults_.left = frame->left;
             frameDefaults_.height = frame->height;

@@ -70,10 +70,12 @@ std::optional<int32_t> NumberOf(const std::string& token) {
     return value;
 }
 
-std::optional<FrameSection> ReadFrameSection(std::FILE* file) {
+std::optional<FrameSection> ReadFrameSection(std::FILE* file, bool* damaged) {
+    if (damaged) *damaged = false;
     Token first;
     if (std::fscanf(file, "%259s", first) != 1 || !std::strstr(first, "FrameTop"))
         return std::nullopt;
+    if (damaged) *damaged = true; // until every field is read
     FrameSection frame;
     Token equals;
     if (std::fscanf(file, "%259s %d\n", equals, &frame.top) != 2) return std::nullopt;
@@ -82,6 +84,7 @@ std::optional<FrameSection> ReadFrameSection(std::FILE* file) {
         Token key;
         if (std::fscanf(file, "%259s %259s %d\n", key, equals, field) != 3) return std::nullopt;
     }
+    if (damaged) *damaged = false;
     return frame;
 }
 

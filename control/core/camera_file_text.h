@@ -41,7 +41,7 @@ std::optional<std::string> FindValue(std::FILE* file, const std::string& name);
 // The decimal number of a value token.
 std::optional<int32_t> NumberOf(const std::string& token);
 // Reads the frame section at the current position; nullopt when none follows or when it is
-// incomplete.
-std::optional<FrameSection> ReadFrameSection(std::FILE* file);
+// incomplete. `damaged`, when given, tells an incomplete section from none.
+std::optional<FrameSection> ReadFrameSection(std::FILE* file, bool* damaged = nullptr);
 
 } // namespace core::camera_text

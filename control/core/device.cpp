@@ -312,6 +312,7 @@ STDMETHODIMP CCorvid::get_Timeout(long* seconds) {
 
 STDMETHODIMP CCorvid::put_Timeout(long seconds) {
     if (auto done = Enter(kHelpTimeout, {}, &ICorvid::put_Timeout, seconds)) return *done;
+    if (seconds < 0) return E_INVALIDARG;
     uint32_t previous = 0;
     if (Failed(imaging::STM_SET_TIMEOUT(device_.driver, static_cast<uint32_t>(seconds), &previous)))
         return ReportLastStatus();

@@ -1,6 +1,7 @@
 // Overlay surfaces: driver-held drawing surfaces the size of a frame that the device lays
 // over live video or burns into a frame. The control keeps up to 64 of them, one active;
 // the host draws into one through a drawing context or loads a bitmap file into it.
+#include "bitmap_file.h"
 #include "corvid.h"
 
 #include "surface_messages.h"
@@ -9,6 +10,7 @@
 #include <cstdlib>
 #include <new>
 #include <utility>
+#include <vector>
 
 namespace core {
 namespace {
@@ -277,7 +279,42 @@ STDMETHODIMP CCorvid::put_ImageFile(BSTR name) {
     return S_OK;
 }
 
+namespace {
+
+// The bitmap files read at most this much; an overlay is far smaller.
+constexpr DWORD kLargestImageFileBytes = 64 * 1024 * 1024;
+
+// The system's error for a file that cannot be read whole from a disk, or ERROR_SUCCESS with
+// its bytes.
+DWORD ReadImageFile(const wchar_t* name, std::vector<uint8_t>& bytes) {
+    const com::UniqueFile file(CreateFileW(name, GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.Valid()) return LastErrorOr(ERROR_FILE_NOT_FOUND);
+    if (GetFileType(file.Get()) != FILE_TYPE_DISK) return ERROR_BAD_FILE_TYPE;
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file.Get(), &size)) return LastErrorOr(ERROR_READ_FAULT);
+    if (size.QuadPart > kLargestImageFileBytes) return ERROR_INVALID_DATA;
+    bytes.resize(static_cast<size_t>(size.QuadPart));
+    DWORD read = 0;
+    if (!bytes.empty() && !ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()),
+                                    &read, nullptr))
+        return LastErrorOr(ERROR_READ_FAULT);
+    return read == bytes.size() ? ERROR_SUCCESS : ERROR_HANDLE_EOF;
+}
+
+} // namespace
+
 HRESULT CCorvid::LoadSurfaceImage(OverlaySurface& surface) {
+    // The platform's loader trusts the file's headers: it sees only a file checked whole.
+    std::vector<uint8_t> bytes;
+    if (const DWORD error = ReadImageFile(surface.imageFile.c_str(), bytes); error != ERROR_SUCCESS) {
+        device_.lastStatus = error;
+        return ReportLastStatus();
+    }
+    if (!IsSoundBitmapFile(bytes)) {
+        device_.lastStatus = ERROR_INVALID_DATA;
+        return ReportLastStatus();
+    }
     com::UniqueBitmap bitmap(
         static_cast<HBITMAP>(LoadImageW(nullptr, surface.imageFile.c_str(), IMAGE_BITMAP, 0, 0,
                                         LR_LOADFROMFILE | LR_CREATEDIBSECTION)));

@@ -36,11 +36,8 @@ constexpr DISPID kOnPassthruNotify = 2;
 constexpr wchar_t kImageWindowClass[] = L"KV_IMAGE_WINDOW";
 constexpr wchar_t kImageWindowTitle[] = L"Image";
 constexpr int kImageWindowExtraBytes = 64;
+constexpr wchar_t kNoImageWindow[] = L"The system refused to create the image window.";
 
-constexpr char kSyncEventCaption[] = "Error - GetSyncEvent";
-constexpr wchar_t kWaitCaption[] = L"MsgWaitForMultipleObjects";
-constexpr int kStatusTextChars = 256;
-constexpr DWORD kSystemTextChars = 259;
 
 // Messages that wake a waiting thread and are taken off its queue undispatched. Paint
 // requests stay out: taking WM_PAINT off the queue does not validate a window, so it would
@@ -68,7 +65,22 @@ DWORD WaitDiscardingMessages(DWORD count, const HANDLE* objects) {
     }
 }
 
+bool RegisterImageWindowClass();
+
+// The image window, or null with the system's reason in the thread's last error. The class is
+// registered once per module and kept: an earlier registration serves every later window.
 HWND CreateImageWindow(int width, int height) {
+    WNDCLASSEXW known{};
+    known.cbSize = sizeof known;
+    if (!GetClassInfoExW(com::ModuleHandle(), kImageWindowClass, &known) &&
+        !RegisterImageWindowClass())
+        return nullptr;
+    SetLastError(ERROR_SUCCESS);
+    return CreateWindowExW(0, kImageWindowClass, kImageWindowTitle, WS_SYSMENU, 0, 0, width, height,
+                           nullptr, nullptr, com::ModuleHandle(), nullptr);
+}
+
+bool RegisterImageWindowClass() {
     WNDCLASSW windowClass{};
     windowClass.style = CS_VREDRAW;
     windowClass.lpfnWndProc = DefWindowProcW;
@@ -76,9 +88,8 @@ HWND CreateImageWindow(int width, int height) {
     windowClass.hInstance = com::ModuleHandle();
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<intptr_t>(COLOR_WINDOW + 1));
     windowClass.lpszClassName = kImageWindowClass;
-    RegisterClassW(&windowClass); // registered by an earlier window: that class serves
-    return CreateWindowExW(0, kImageWindowClass, kImageWindowTitle, WS_SYSMENU, 0, 0, width, height,
-                           nullptr, nullptr, com::ModuleHandle(), nullptr);
+    // Another thread may have registered it meanwhile.
+    return RegisterClassW(&windowClass) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
 }
 
 } // namespace
@@ -109,6 +120,7 @@ struct PassthruWorker {
     const FrameTable* frames = nullptr;
     bool extended = false;
     HANDLE extendedSync = nullptr;       // the driver's, from the extended start
+    com::UniqueHandle sync;              // the worker's own copy of the driver's sync event
     std::span<int32_t> counters;         // extended mode: one per list position
     std::vector<int32_t> framePositions; // extended mode: the FrameIndex of each position
 
@@ -126,39 +138,21 @@ void RaisePassthruNotify(const PassthruWorker& worker, int32_t frameIndex) {
     com::RaiseEvent(worker.events->Sinks(), kOnPassthruNotify, {&frame, 1});
 }
 
-// The event the worker waits on for each image, duplicated so that it stays valid for the
-// worker whatever the driver does with its own handle. None when the driver has none.
-com::UniqueHandle SyncEventOf(const PassthruWorker& worker) {
-    HANDLE event = worker.extended ? worker.extendedSync : nullptr;
-    if (!event) {
-        const imaging::STT_APISTATUS status = imaging::STM_GET_SYNC_EVENT(worker.driver, &event);
-        if (status != imaging::STC_STS_NORMAL) {
-            char text[kStatusTextChars] = {};
-            imaging::GetApiStatusMessage(status, text, kStatusTextChars);
-            MessageBoxA(nullptr, text, kSyncEventCaption, MB_OK | MB_ICONWARNING);
-            return {};
-        }
-    }
-    if (!event) return {};
+// A copy of the driver's sync event that stays valid for the worker whatever the driver does
+// with its own handle. None when the driver has none.
+com::UniqueHandle OwnCopy(HANDLE event) {
     HANDLE own = nullptr;
-    if (!DuplicateHandle(GetCurrentProcess(), event, GetCurrentProcess(), &own, 0, FALSE,
-                         DUPLICATE_SAME_ACCESS))
+    if (!event || !DuplicateHandle(GetCurrentProcess(), event, GetCurrentProcess(), &own, 0,
+                                   FALSE, DUPLICATE_SAME_ACCESS))
         return {};
     return com::UniqueHandle(own);
-}
-
-void ShowWaitFailure() {
-    wchar_t text[kSystemTextChars + 1] = {};
-    FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                   GetLastError(), 0, text, kSystemTextChars, nullptr);
-    MessageBoxW(nullptr, text, kWaitCaption, MB_OK | MB_ICONWARNING);
 }
 
 DWORD WINAPI LocalPassthruWorker(void* parameter) {
     PassthruWorker& worker = *static_cast<PassthruWorker*>(parameter);
     // Sinks are called directly from this thread.
     const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-    const com::UniqueHandle sync = SyncEventOf(worker);
+    const com::UniqueHandle& sync = worker.sync;
     const HANDLE objects[2] = {worker.stop.Get(), sync.Get()};
     const DWORD count = sync ? 2 : 1;
     DWORD exitCode = 0;
@@ -169,10 +163,7 @@ DWORD WINAPI LocalPassthruWorker(void* parameter) {
             exitCode = 1;
             break;
         }
-        if (woken != WAIT_OBJECT_0 + 1) {
-            ShowWaitFailure();
-            break;
-        }
+        if (woken != WAIT_OBJECT_0 + 1) break; // the handles are the worker's own: cannot happen
         if (!worker.extended) {
             RaisePassthruNotify(worker, worker.frames->ActiveIndex());
             continue;
@@ -262,7 +253,13 @@ STDMETHODIMP CCorvid::StartPassthru(long windowHandle, long frameIndex, Passthru
                          SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
         } else {
             const HWND created = CreateImageWindow(sized.width, sized.height);
-            if (!created) return HandleSystemError(GetLastError(), L"CreateImageWindow", false);
+            if (!created) {
+                const DWORD reason = GetLastError();
+                if (reason != ERROR_SUCCESS) return HandleSystemError(reason);
+                // Refused without a reason (a hook, a desktop without a display).
+                return com::ReportError(HRESULT_FROM_WIN32(ERROR_CANNOT_MAKE),
+                                        {.source = kProgId, .description = kNoImageWindow});
+            }
             passthru_.imageWindow.Reset(created);
         }
         window = passthru_.imageWindow.Get();
@@ -310,6 +307,19 @@ STDMETHODIMP CCorvid::StartPassthru(long windowHandle, long frameIndex, Passthru
         passthru_.job = job;
         passthru_.synchronous = false;
     }
+    // The sync event is asked for here, on the caller's thread, so that a refusal reaches the
+    // caller as this call's failure (the live video it started stops again) rather than
+    // leaving a worker without images.
+    HANDLE driverSync = worker->extendedSync;
+    if (!worker->extended) {
+        const imaging::STT_APISTATUS refused = imaging::STM_GET_SYNC_EVENT(device_.driver, &driverSync);
+        if (refused != imaging::STC_STS_NORMAL) {
+            StopDriverPassthru();
+            Failed(refused);
+            return ReportLastStatus();
+        }
+    }
+    worker->sync = OwnCopy(driverSync);
 
     worker->driver = device_.driver;
     worker->events = &events_;
@@ -443,7 +453,7 @@ STDMETHODIMP CCorvid::QueryPassthruCaps(stSTT_FG_PASSTHRU_CAP_KEY key, long* buf
         return *done;
     if (bufferSize < 0) return E_INVALIDARG;
     const CapsAnswer answer(buffer, bufferSize);
-    if (!answer.Buffer()) return E_OUTOFMEMORY;
+    if (!answer.Buffer()) return answer.Refusal();
     if (Failed(imaging::STM_QUERY_PASSTHRU_CAPS(device_.driver, static_cast<uint32_t>(key),
                                                 answer.Buffer(),
                                                 static_cast<uint32_t>(bufferSize))))

@@ -194,7 +194,7 @@ STDMETHODIMP CCorvid::QueryInputCaps(stSTT_FG_INPUT_CAP_KEY key, long* buffer, l
         return *done;
     if (bufferSize < 0) return E_INVALIDARG;
     const CapsAnswer answer(buffer, bufferSize);
-    if (!answer.Buffer()) return E_OUTOFMEMORY;
+    if (!answer.Buffer()) return answer.Refusal();
     if (Failed(imaging::STM_QUERY_INPUT_CAPS(device_.driver, static_cast<uint32_t>(key),
                                              answer.Buffer(), static_cast<uint32_t>(bufferSize))))
         return ReportLastStatus();
@@ -235,6 +235,16 @@ HRESULT CCorvid::AccessInputLut(DWORD helpContext, bool write, short lut, long s
 
 // ---- Input source and based-source mode ----
 
+namespace {
+// Sources travel in a 16-bit field; the device answers for the numbers it lacks.
+bool IsSourceNumber(long value) {
+    return value >= 0 && value <= 0xFFFF;
+}
+bool IsTransition(long value) {
+    return value == OnHighToLow || value == OnLowToHigh;
+}
+} // namespace
+
 STDMETHODIMP CCorvid::get_VideoInputSource(VideoSourceEnum* value) {
     if (auto done = Enter(kHelpVideoInputSource, {value}, &ICorvid::get_VideoInputSource, value))
         return *done;
@@ -248,6 +258,7 @@ STDMETHODIMP CCorvid::get_VideoInputSource(VideoSourceEnum* value) {
 STDMETHODIMP CCorvid::put_VideoInputSource(VideoSourceEnum value) {
     if (auto done = Enter(kHelpVideoInputSource, {}, &ICorvid::put_VideoInputSource, value))
         return *done;
+    if (!IsSourceNumber(value)) return E_INVALIDARG;
     uint16_t answer = 0;
     if (Failed(
             imaging::STM_SET_INPUT_SOURCE(device_.driver, static_cast<uint32_t>(value), &answer)))
@@ -292,6 +303,7 @@ STDMETHODIMP CCorvid::get_BasedSource(VideoSourceEnum* value) {
 // answers do not matter here.
 STDMETHODIMP CCorvid::put_BasedSource(VideoSourceEnum value) {
     if (auto done = Enter(kHelpBasedSource, {}, &ICorvid::put_BasedSource, value)) return *done;
+    if (!IsSourceNumber(value) || value > INT16_MAX) return E_INVALIDARG;
     if (input_.basedMode)
         imaging::STM_SELECT_BASED_SOURCE(device_.driver, 0,
                                          static_cast<uint16_t>(input_.basedSource));
@@ -337,6 +349,7 @@ STDMETHODIMP CCorvid::get_HorizontalTransition(TransitionEnum* value) {
 STDMETHODIMP CCorvid::put_HorizontalTransition(TransitionEnum value) {
     if (auto done = Enter(kHelpHorizontalTransition, {}, &ICorvid::put_HorizontalTransition, value))
         return *done;
+    if (!IsTransition(value)) return E_INVALIDARG;
     return PutScanFlag(kHorizontalBit, value, DispidHorizontalTransition);
 }
 
@@ -350,6 +363,7 @@ STDMETHODIMP CCorvid::get_VerticalTransition(TransitionEnum* value) {
 STDMETHODIMP CCorvid::put_VerticalTransition(TransitionEnum value) {
     if (auto done = Enter(kHelpVerticalTransition, {}, &ICorvid::put_VerticalTransition, value))
         return *done;
+    if (!IsTransition(value)) return E_INVALIDARG;
     return PutScanFlag(kVerticalBit, value, DispidVerticalTransition);
 }
 

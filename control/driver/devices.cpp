@@ -4,7 +4,9 @@
 #include "message_send.h"
 
 #include <cstring>
+#include <new>
 #include <string>
+#include <vector>
 
 namespace imaging {
 namespace {
@@ -83,6 +85,9 @@ template <size_t N> void CopyName(char (&field)[N], const char* name) {
 struct FillCursor {
     uint8_t* next;
     uint32_t remaining; // entries the count made room for
+    // Kept open until the list is complete, so that each board driver is loaded once for the
+    // whole list instead of once per board.
+    std::vector<HDRVR> opened;
 };
 
 uint32_t QueryDeviceValue(HDRVR driver, stSTT_DEV_CAP_KEY key) {
@@ -110,7 +115,11 @@ void FillEntry(const char* boardName, const char* driverName, void* context) {
             entry.LinearMemSize = QueryDeviceValue(driver, STC_IMG_DC_LINEAR_MEM_SIZE);
             entry.DeviceMemSize = QueryDeviceValue(driver, STC_IMG_DC_DEVICE_MEM_SIZE);
         }
-        CloseImagingDevice(driver);
+        try {
+            cursor->opened.push_back(driver);
+        } catch (const std::bad_alloc&) {
+            CloseImagingDevice(driver);
+        }
     }
     memcpy(cursor->next, &entry, size);
     cursor->next += size;
@@ -189,8 +198,10 @@ STT_APISTATUS GetImagingDeviceList(void* list, uint32_t listSize) {
     for (uint32_t i = 0; i < count; ++i)
         memcpy(entries + i * size, &size, sizeof(size));
 
-    FillCursor cursor{entries, count};
+    FillCursor cursor{entries, count, {}};
     ScanImagingDrivers(FillEntry, &cursor);
+    for (const HDRVR driver : cursor.opened)
+        CloseImagingDevice(driver);
     return STC_STS_NORMAL;
 }
 

@@ -4,6 +4,7 @@
 #include "color_fixture.h"
 
 #include <algorithm>
+#include <cstring>
 #include <fstream>
 
 namespace color_test {
@@ -464,6 +465,42 @@ TEST_F(Overlays, ALargerImageFileIsCut) {
     ASSERT_EQ(control_->OverlaySurfaceOnFrame(frame, 0), S_OK);
     const std::vector<uint8_t> pixels = ReadAll(frame, 320, 240, 1);
     EXPECT_EQ(std::count(pixels.begin(), pixels.end(), 0xFF), 320 * 240);
+}
+
+// Damaged bitmap files are refused with an error before the platform's loader reads them;
+// the surface takes a sound file afterwards.
+TEST_F(Overlays, DamagedBitmapFilesAreRefusedUnread) {
+    Open(L"SIM7100");
+    Allocate();
+    ASSERT_EQ(AllocateSurface(), 0);
+    const std::wstring path = frames_test::TempFile(L"overlay_damaged.bmp");
+    WriteBitmapFile(path, 64, 64, RGB(255, 255, 255));
+    const std::vector<uint8_t> sound = frames_test::FileBytes(path);
+    const auto setU32 = [](std::vector<uint8_t> bytes, size_t at, uint32_t value) {
+        std::memcpy(&bytes[at], &value, 4);
+        return bytes;
+    };
+    const std::vector<std::vector<uint8_t>> damaged = {
+        std::vector<uint8_t>(sound.begin(), sound.begin() + 30), // cut inside the header
+        setU32(sound, 10, 0x10000000),                           // pixels past the end
+        setU32(sound, 18, 0x7FFFFFFF),                           // width the file cannot hold
+        setU32(sound, 22, 0x80000000),                           // height of INT_MIN
+        setU32(sound, 14, 0xFFFFFFFF),                           // header size
+        std::vector<uint8_t>(sound.begin(), sound.end() - 100),  // rows missing
+        setU32(sound, 30, 1),                                    // run-length coded
+    };
+    test::Arg name(path.c_str());
+    for (size_t i = 0; i < damaged.size(); ++i) {
+        std::ofstream(std::string(path.begin(), path.end()), std::ios::binary | std::ios::trunc)
+            .write(reinterpret_cast<const char*>(damaged[i].data()),
+                   static_cast<std::streamsize>(damaged[i].size()));
+        const test::CallResult put = test::PutProperty(dispatch_.Get(), L"ImageFile", name.Get());
+        EXPECT_EQ(put.hr, DISP_E_EXCEPTION) << "case " << i;
+        EXPECT_FALSE(test::Wide(put.exception.bstrDescription).empty()) << "case " << i;
+    }
+    WriteBitmapFile(path, 64, 64, RGB(255, 255, 255));
+    EXPECT_EQ(test::PutProperty(dispatch_.Get(), L"ImageFile", name.Get()).hr, S_OK);
+    DeleteFileW(path.c_str());
 }
 
 TEST_F(Overlays, ImageFileFailuresAreSystemErrors) {

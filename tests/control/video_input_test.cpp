@@ -2,6 +2,8 @@
 // what reaches the driver (the simulator's message trace) and in what a client reads back.
 #include "control_support.h"
 
+#include <climits>
+
 #include <gtest/gtest.h>
 
 namespace test {
@@ -91,6 +93,32 @@ TEST_F(VideoInputTest, PlainPropertiesMapToTheirInputControls) {
         EXPECT_EQ(write.Source, 1);
         EXPECT_EQ(write.Value, static_cast<uint32_t>(value));
         EXPECT_EQ(notifications.Changed().back(), property.id);
+    }
+}
+
+// Values the device cannot carry are refused before it is asked; a source number it lacks
+// gets its own status. Nothing is stored either way.
+TEST_F(VideoInputTest, ValuesOutsideTheirTypeAreRefused) {
+    Open(L"SIM7100");
+    constexpr HRESULT kNoSuchSource = static_cast<HRESULT>(0x80044117); // STC_STS_INPUTSOURCE
+    const struct {
+        const wchar_t* name;
+        LONG value;
+        HRESULT error;
+    } cases[] = {
+        {L"VideoInputSource", 65536, E_INVALIDARG},   {L"VideoInputSource", INT_MIN, E_INVALIDARG},
+        {L"VideoInputSource", 4, kNoSuchSource},      {L"BasedSource", -1, E_INVALIDARG},
+        {L"HorizontalTransition", -1, E_INVALIDARG},  {L"HorizontalTransition", INT_MAX, E_INVALIDARG},
+        {L"VerticalTransition", -1, E_INVALIDARG},    {L"VerticalTransition", 2, E_INVALIDARG},
+        {L"Timeout", -1, E_INVALIDARG},               {L"Timeout", INT_MIN, E_INVALIDARG},
+    };
+    for (const auto& c : cases) {
+        const LONG before = LongOf(GetProperty(control_.Get(), c.name));
+        const CallResult put = PutProperty(control_.Get(), c.name, Long(c.value));
+        EXPECT_EQ(put.hr, DISP_E_EXCEPTION) << std::wstring(c.name).c_str() << " " << c.value;
+        EXPECT_EQ(put.exception.scode, c.error) << std::wstring(c.name).c_str() << " " << c.value;
+        EXPECT_EQ(LongOf(GetProperty(control_.Get(), c.name)), before)
+            << std::wstring(c.name).c_str() << " " << c.value;
     }
 }
 
@@ -351,6 +379,26 @@ TEST_F(VideoInputTest, LateBoundQueryInputCapsWritesOnlyTheVariable) {
     EXPECT_EQ(memory[2], -1);
     EXPECT_EQ(memory[3], -1);
     EXPECT_NE(limits.Max, -1);
+}
+
+// A late-bound caller names one variable: a claimed size far beyond any answer is refused at
+// once, with or without a device, and nothing is allocated for it.
+TEST_F(VideoInputTest, LateBoundCapsQueriesRefuseHugeSizes) {
+    for (const bool open : {false, true}) {
+        if (open) Open(L"SIM7100");
+        for (const wchar_t* member : {L"QueryInputCaps", L"QueryPassthruCaps"}) {
+            for (const LONG size : {LONG{65537}, LONG{0x7FFFFFFF}}) {
+                VARIANT variable;
+                VariantInit(&variable);
+                CallResult call =
+                    Invoke(control_.Get(), member, {Long(1), RefTo(&variable), Long(size)});
+                EXPECT_EQ(call.hr, DISP_E_EXCEPTION) << member << " " << size << " " << open;
+                if (open) {
+                    EXPECT_EQ(call.exception.scode, E_INVALIDARG) << member << " " << size;
+                }
+            }
+        }
+    }
 }
 
 VARIANT ArrayArgument(SAFEARRAY* array, VARTYPE element) {

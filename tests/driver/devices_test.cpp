@@ -1,10 +1,12 @@
 #include "devices.h"
+#include "driver_port.h"
 #include "test_driver.h"
 #include "test_services.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -369,6 +371,30 @@ TEST_F(DeviceScan, FillStopsAfterTheCountedEntriesWhenBoardsAppear) {
     uint32_t now = 0;
     CountImagingDevices(&now);
     EXPECT_EQ(now, count + 1);
+}
+
+// Each board driver is loaded once for the whole list: the boards of one driver are open
+// together, all of them closed only once the list is complete.
+TEST(DeviceListLoads, BoardsOfOneDriverAreOpenTogether) {
+    const HMODULE pinned = LoadLibraryW(L"kvboard.drv"); // only for the trace
+    ASSERT_NE(pinned, nullptr);
+    DriverPort port(L"kvboard.drv");
+    ASSERT_TRUE(port.ok());
+    uint32_t count = 0;
+    CountImagingDevices(&count);
+    DeviceList list(count, 60);
+    port.StartTrace();
+    ASSERT_EQ(GetImagingDeviceList(list.bytes.data(), list.listSize), STC_STS_NORMAL);
+    port.StopTrace();
+    size_t opens = 0, lastOpen = 0, firstClose = SIZE_MAX;
+    const std::vector<KvTraceRecord> trace = port.Trace();
+    for (size_t i = 0; i < trace.size(); ++i) {
+        if (trace[i].Message == DRV_OPEN && trace[i].Param2 != 0) ++opens, lastOpen = i;
+        if (trace[i].Message == DRV_CLOSE) firstClose = std::min(firstClose, i);
+    }
+    EXPECT_GE(opens, 7u) << "every simulated board asked";
+    EXPECT_LT(lastOpen, firstClose);
+    FreeLibrary(pinned);
 }
 
 TEST(DeviceListEmpty, NoBoardsLeavesAnyListUntouched) {

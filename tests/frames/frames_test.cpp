@@ -160,6 +160,17 @@ TEST_F(Frames, WriteThenReadAndCopyRoundTrip) {
     ASSERT_TRUE(read.Ok());
     EXPECT_EQ(std::vector<LONG>(read.Data(), read.Data() + 4), words);
     EXPECT_EQ(control_->CopyFrameRect(first, 0, 0, 4, 4, 9, 0, 0), E_INVALIDARG);
+    // Through IDispatch with the array by value, as C++ and .NET-style hosts pass it: the
+    // caller's own array is filled, not a copy made for the call.
+    VARIANT late = LongArray(std::vector<LONG>(4));
+    ASSERT_EQ(test::Invoke(dispatch_.Get(), L"ReadFrame",
+                           {test::Long(second), test::Long(0), test::Long(0), test::Long(4),
+                            test::Long(4), late})
+                  .hr,
+              S_OK);
+    com::SafeArrayData<LONG> lateRead(V_ARRAY(&late));
+    ASSERT_TRUE(lateRead.Ok());
+    EXPECT_EQ(std::vector<LONG>(lateRead.Data(), lateRead.Data() + 4), words);
     VariantClear(&pixels);
 }
 
@@ -187,6 +198,13 @@ TEST_F(Frames, FrameIdsFormsAndCounts) {
     V_VT(&number) = VT_R8;
     V_R8(&number) = 1.9; // truncated to frame 1
     EXPECT_EQ(control_->AcquireFrames(1, number, VARIANT_FALSE), S_OK);
+    for (const VARTYPE type : {VARTYPE{VT_I4}, VARTYPE{VT_I2}, VARTYPE{VT_R8}, VARTYPE{VT_VARIANT},
+                               VARTYPE{VT_ARRAY | VT_I4}}) {
+        VARIANT nowhere;
+        V_VT(&nowhere) = VT_BYREF | type;
+        V_BYREF(&nowhere) = nullptr;
+        EXPECT_EQ(control_->AcquireFrames(1, nowhere, VARIANT_FALSE), E_INVALIDARG) << type;
+    }
     EXPECT_EQ(control_->DestroyFrame(1), S_OK);
     EXPECT_EQ(control_->AcquireFrames(2, three, VARIANT_FALSE), E_INVALIDARG);
     VariantClear(&three);
@@ -254,6 +272,25 @@ TEST_F(Frames, AsyncAcquisitionRaisesBothEventsOnTheWorker) {
     EXPECT_TRUE(WaitFor([&] { return first->Count() >= 4; }));
     point->Unadvise(cookie1);
     point->Unadvise(cookie2);
+}
+
+// A poll that fails on the worker reaches the host as a failing status in the event.
+TEST_F(Frames, FailedPollOnTheWorkerRaisesItsFailure) {
+    Open(L"SIM7100");
+    const LONG frame = Allocate();
+    ComPtr<EventSink> sink;
+    com::Make(sink);
+    ComPtr<IConnectionPoint> point = EventsPoint(control_.Get());
+    ASSERT_TRUE(point);
+    DWORD cookie = 0;
+    ASSERT_EQ(point->Advise(static_cast<IDispatch*>(sink.Get()), &cookie), S_OK);
+    simulator_.Port().FailNext(imaging::msg::STM_IS_ASYNC_ACQUIRE_DONE, imaging::drv::STS_BUSY);
+    ASSERT_EQ(control_->AcquireFrames(1, test::Long(frame), VARIANT_TRUE), S_OK);
+    ASSERT_TRUE(WaitFor([&] { return sink->Count() >= 1; }));
+    const EventSink::Event event = sink->Snapshot()[0];
+    EXPECT_EQ(event.id, 5) << "OnAcquireNotify2 alone";
+    EXPECT_EQ(static_cast<uint32_t>(event.argument), imaging::STC_STS_BUSY);
+    point->Unadvise(cookie);
 }
 
 TEST_F(Frames, SinkThatDisconnectsDuringAnEventGetsNoMore) {

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cstring>
 
 namespace {
@@ -183,6 +185,26 @@ TEST_F(LineScan, SynchronousAcquisitionFillsTheCallersArrayAndRaisesNothing) {
     EXPECT_EQ(test::ThreadCount(), threads); // no worker
     Sleep(50);
     EXPECT_EQ(sink_->Count(), 0u);
+}
+
+// Through IDispatch with the array by value, as C++ and .NET-style hosts pass it: the driver
+// fills the caller's own array, synchronously and from its worker.
+TEST_F(LineScan, ArraysPassedByValueThroughIDispatchAreFilledInPlace) {
+    for (const LONG async : {0, -1}) {
+        com::UniqueSafeArray lines = ByteArray({2048, 32});
+        const size_t events = sink_->Count();
+        ASSERT_EQ(test::Invoke(dispatch_.Get(), L"AcquireLines",
+                               {ArrayArg(lines), test::Long(async)})
+                      .hr,
+                  S_OK);
+        if (async) {
+            ASSERT_TRUE(test::WaitFor([&] { return sink_->Count() > events; }));
+        }
+        com::SafeArrayData<uint8_t> data(lines.Get());
+        ASSERT_TRUE(data.Ok());
+        EXPECT_TRUE(std::any_of(data.Data(), data.Data() + 2048 * 32, [](uint8_t b) { return b; }))
+            << "asynchronous: " << async;
+    }
 }
 
 TEST_F(LineScan, AsynchronousAcquisitionRaisesItsCompletionFromAWorker) {

@@ -167,6 +167,48 @@ TEST_F(CameraFiles, TheHeaderMustNameMajorVersionOne) {
     EXPECT_EQ(Load(name).exception.scode, kInvalidCameraFile);
 }
 
+// A frame section the device refuses, or one that cannot be read, fails the load and
+// changes nothing: frames are still allocated with the geometry they had.
+TEST_F(CameraFiles, RefusedOrDamagedFrameSectionsAreNotApplied) {
+    Open(L"SIM7100");
+    LONG frame = -1;
+    ASSERT_EQ(control_->AllocateFrame(8, 4, 64, 32, -1, -1, DefaultFrame, DefaultImage, &frame),
+              S_OK);
+    const std::wstring name = frames_test::TempFile(L"corvid_frame.cam");
+    ASSERT_EQ(Save(name), S_OK);
+    const std::string text = FileText(name);
+    constexpr HRESULT kRange = static_cast<HRESULT>(0x80044004);
+    const struct {
+        const char* key;
+        const char* value;
+        HRESULT error;
+    } cases[] = {
+        {"FrameTop", "-1", kRange},
+        {"FrameWidth", "2147483647", kRange},
+        {"FrameTop", "abc", kInvalidCameraFile},
+    };
+    for (const auto& c : cases) {
+        std::string changed = text;
+        const size_t at = changed.find('=', changed.find(c.key)) + 2;
+        changed.replace(at, changed.find('\r', at) - at, c.value);
+        WriteText(name, changed);
+        const CallResult load = Load(name);
+        EXPECT_EQ(load.hr, DISP_E_EXCEPTION) << c.key << " " << c.value;
+        EXPECT_EQ(load.exception.scode, c.error) << c.key << " " << c.value;
+        LONG next = -1;
+        EXPECT_EQ(control_->AllocateFrame(-1, -1, -1, -1, -1, -1, DefaultFrame, DefaultImage, &next),
+                  S_OK)
+            << c.key << " " << c.value;
+        EXPECT_EQ(control_->DestroyFrame(next), S_OK);
+    }
+    // A device name is no camera file; its reads would block.
+    for (const wchar_t* device : {L"COM1", L"\\\\.\\NUL"}) {
+        const CallResult load = Load(device);
+        EXPECT_EQ(load.hr, DISP_E_EXCEPTION);
+        EXPECT_NE(load.exception.scode, kInvalidCameraFile) << "refused unread";
+    }
+}
+
 TEST_F(CameraFiles, AMissingLineLeavesItAndEveryLaterPropertyAndTheFrame) {
     Open(L"SIM7100");
     ASSERT_EQ(Put(dispatch_.Get(), L"Timeout", 4), S_OK);

@@ -2,6 +2,8 @@
 // settings read at open, and board state shared between handles.
 #include "sim_driver.h"
 
+#include "process_counts.h"
+
 #include <cstring>
 
 namespace simtest {
@@ -25,6 +27,28 @@ TEST(Open, EveryInstalledBoardOpensWithItsModelCode) {
         ASSERT_TRUE(driver) << text;
         EXPECT_EQ(driver.DeviceCap(STC_IMG_DC_DEVICE_ID), model) << text;
     }
+}
+
+// Every close of the last handle unloads the driver; a host that opens and closes boards
+// for weeks must get back every TLS slot and handle that a load took.
+TEST(Open, LoadingAndUnloadingTheDriverLeavesNothingBehind) {
+    const auto cycle = [] {
+        Driver driver("kvboard!SIM7400LS");
+        ASSERT_TRUE(driver);
+        EXPECT_EQ(driver.DeviceCap(STC_IMG_DC_DEVICE_ID), 46u);
+    };
+    ASSERT_EQ(GetModuleHandleW(L"kvboard.drv"), nullptr);
+    cycle(); // the system's own first-use state
+    ASSERT_EQ(GetModuleHandleW(L"kvboard.drv"), nullptr) << "unloaded at the last close";
+    const int slots = test::FreeTlsSlots();
+    const long handles = test::ProcessHandles();
+    ASSERT_GT(slots, 0);
+    ASSERT_GT(handles, 0);
+    constexpr int kCycles = 40;
+    for (int i = 0; i < kCycles; ++i)
+        cycle();
+    EXPECT_EQ(test::FreeTlsSlots(), slots);
+    EXPECT_LT(test::ProcessHandles() - handles, kCycles / 4);
 }
 
 TEST(Open, NamesMatchIgnoringCase) {
