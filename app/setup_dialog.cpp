@@ -54,10 +54,13 @@ void BoundedField::SetRange(long min, long max, long increment) const {
 
 void BoundedField::SetValue(long value) const {
     SendMessageW(upDown_, UDM_SETPOS32, 0, value);
+    showing_ = true;
     SetWindowTextW(edit_, std::to_wstring(value).c_str());
+    showing_ = false;
 }
 
 void BoundedField::TextChanged() const {
+    if (showing_) return;
     wchar_t text[64] = L"";
     GetWindowTextW(edit_, text, 64);
     const double value = LeadingNumber(text);

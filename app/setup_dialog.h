@@ -62,6 +62,7 @@ public:
 private:
     int labelId_ = 0, editId_ = 0, upDownId_ = 0;
     HWND dialog_ = nullptr, edit_ = nullptr, upDown_ = nullptr;
+    mutable bool showing_ = false;  // the program, not the operator, is writing the text
 };
 
 class SetupDialog {
