@@ -3,6 +3,7 @@
 #include "error_box.h"
 #include "resource.h"
 #include "select_device.h"
+#include "setup_dialogs.h"
 
 #include <commdlg.h>
 #include <olectl.h>
@@ -481,7 +482,7 @@ void MainWindow::RunCommand(int commandId) {
     case IDM_STOP_PASSTHRU: return StopPassThru();
     case IDM_SINGLE_FRAME_ACQUIRE: return Trap([this] { return SingleFrameAcquire(); });
     case IDM_HELP_TOPICS: return Trap([this] { return HelpTopics(); });
-    default: return;
+    default: RunSetupCommand(*this, commandId); return;
     }
 }
 
