@@ -928,6 +928,9 @@ int Faults() {
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    // Members given numbers as file names write them here, not into the caller's folder.
+    wchar_t temp[MAX_PATH] = {};
+    if (GetTempPathW(MAX_PATH, temp)) SetCurrentDirectoryW(temp);
     const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     const std::wstring mode = argc > 1 ? argv[1] : L"";
     const auto number = [&](int i, long fallback) {
