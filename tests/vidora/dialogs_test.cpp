@@ -34,7 +34,7 @@ void Settle(HWND dialog) { SendMessageW(dialog, WM_NULL, 0, 0); }
 
 using Getter = HRESULT (STDMETHODCALLTYPE ICorvid3::*)(long*);
 
-class DialogsTest : public VidoraTest {
+class VidoraDialogsTest : public VidoraTest {
 protected:
     // Runs a menu command whose dialog the action answers; fails when it never appeared.
     void Dialog(int command, const std::wstring& caption, std::function<void(HWND)> action) {
@@ -82,7 +82,7 @@ struct ShownDialog {
     std::vector<ShownField> fields;
 };
 
-TEST_F(DialogsTest, DialogsShowTheControlsValuesAndCancelWritesNothing) {
+TEST_F(VidoraDialogsTest, DialogsShowTheControlsValuesAndCancelWritesNothing) {
     const ShownDialog dialogs[] = {
         {L"SIM7100", IDM_SET_TIMEOUT, L"Set Timeout", {{IDC_TIMEOUT, &ICorvid3::get_Timeout}}},
         {L"SIM7100", IDM_ACTIVE_VIDEO_AREA, L"Setup Active Video Area",
@@ -126,7 +126,7 @@ TEST_F(DialogsTest, DialogsShowTheControlsValuesAndCancelWritesNothing) {
     }
 }
 
-TEST_F(DialogsTest, ActiveVideoAreaTypingRulesAndOkWritesTheRows) {
+TEST_F(VidoraDialogsTest, ActiveVideoAreaTypingRulesAndOkWritesTheRows) {
     OpenDevice(L"SIM7100");
     const int edit = IDC_AVA_ROWS + 21, upDown = IDC_AVA_ROWS + 22;  // active pixel count
     const long count = Get(&ICorvid3::get_ActivePixelCount);
@@ -156,7 +156,7 @@ TEST_F(DialogsTest, ActiveVideoAreaTypingRulesAndOkWritesTheRows) {
     EXPECT_EQ(Get(&ICorvid3::get_ActivePixelCount), count - 8);
 }
 
-TEST_F(DialogsTest, FrameSizeAndTypeChangeOnlyTheProgramsCopies) {
+TEST_F(VidoraDialogsTest, FrameSizeAndTypeChangeOnlyTheProgramsCopies) {
     OpenDevice(L"SIM7100");  // type 32: only the scales are editable
     const long width = Get(&ICorvid3::get_FrameWidth);
     Dialog(IDM_FRAME_SIZE, L"Setup Frame Size", [&](HWND dialog) {
@@ -190,7 +190,7 @@ TEST_F(DialogsTest, FrameSizeAndTypeChangeOnlyTheProgramsCopies) {
     EXPECT_EQ(after, current);
 }
 
-TEST_F(DialogsTest, InputDialogsWriteTheChoiceInTheControlsUnits) {
+TEST_F(VidoraDialogsTest, InputDialogsWriteTheChoiceInTheControlsUnits) {
     OpenDevice(L"SIM7400");
     // Gain ".5" is 50; the sentinel's 5.5 percent is 550 hundredths; a timeout of 0 passes.
     Dialog(IDM_PROGRAMMABLE_AD, L"Setup Programmable A/D", [](HWND dialog) {
@@ -241,7 +241,7 @@ TEST_F(DialogsTest, InputDialogsWriteTheChoiceInTheControlsUnits) {
     EXPECT_EQ(Get(reinterpret_cast<Getter>(&ICorvid3::get_TriggerType)), ExternalTrigger);
 }
 
-TEST_F(DialogsTest, SevenHundredDeviceTypeHasNoGain) {
+TEST_F(VidoraDialogsTest, SevenHundredDeviceTypeHasNoGain) {
     OpenDevice(L"SIM7100");  // the board has no gain: the dialog neither shows nor writes one
     Dialog(IDM_PROGRAMMABLE_AD, L"Setup Programmable A/D", [](HWND dialog) {
         EXPECT_FALSE(ItemEnabled(dialog, IDC_GAIN));
@@ -251,7 +251,7 @@ TEST_F(DialogsTest, SevenHundredDeviceTypeHasNoGain) {
     EXPECT_TRUE(errors_.Texts().empty());
 }
 
-TEST_F(DialogsTest, RemindersComeBackAfterADeviceOpen) {
+TEST_F(VidoraDialogsTest, RemindersComeBackAfterADeviceOpen) {
     // The camera wait note shows for the deep types only, until the operator clears its box.
     OpenDevice(L"SIM7700");
     auto cameraType = [this](int option, bool expectNote, bool clearReminder) {
@@ -309,7 +309,7 @@ TEST_F(DialogsTest, RemindersComeBackAfterADeviceOpen) {
     EXPECT_TRUE(main_.State().RemindPixelClock);
 }
 
-TEST_F(DialogsTest, DigitalIoLampsWriteAndNoReadsWithoutInputLines) {
+TEST_F(VidoraDialogsTest, DigitalIoLampsWriteAndNoReadsWithoutInputLines) {
     for (const wchar_t* board : {L"SIM7100", L"SIM7500"}) {
         OpenDevice(board);
         long in = 0, out = 0;
@@ -344,7 +344,7 @@ TEST_F(DialogsTest, DigitalIoLampsWriteAndNoReadsWithoutInputLines) {
     }
 }
 
-TEST_F(DialogsTest, ColorDialogRunsLiveVideoWhileOpen) {
+TEST_F(VidoraDialogsTest, ColorDialogRunsLiveVideoWhileOpen) {
     OpenDevice(L"SIM7500");
     bool liveWhileOpen = false;
     std::vector<bool> notAvailable;
@@ -374,7 +374,7 @@ TEST_F(DialogsTest, ColorDialogRunsLiveVideoWhileOpen) {
     }
 }
 
-TEST_F(DialogsTest, AboutShowsTheVersionRecord) {
+TEST_F(VidoraDialogsTest, AboutShowsTheVersionRecord) {
     Dialog(IDM_ABOUT_VIDORA, L"About Vidora", [](HWND dialog) {
         EXPECT_EQ(ItemText(dialog, IDC_ABOUT_TITLE), L"Vidora");
         EXPECT_EQ(ItemText(dialog, IDC_ABOUT_VERSION).rfind(L"Version ", 0), 0u);

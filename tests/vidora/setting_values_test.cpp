@@ -6,7 +6,7 @@
 namespace vidora {
 namespace {
 
-TEST(SettingValuesTest, OffsetRoundsToTheGranularityWithTiesToEven) {
+TEST(VidoraSettingValuesTest, OffsetRoundsToTheGranularityWithTiesToEven) {
     EXPECT_EQ(RoundToGranularity(25, 10), 20);   // 2.5 steps -> 2
     EXPECT_EQ(RoundToGranularity(35, 10), 40);   // 3.5 steps -> 4
     EXPECT_EQ(RoundToGranularity(-26, 4), -24);  // -6.5 steps -> -6
@@ -14,7 +14,7 @@ TEST(SettingValuesTest, OffsetRoundsToTheGranularityWithTiesToEven) {
     EXPECT_FALSE(RoundToGranularity(7, 0));      // no multiples of 0: no crash, no value
 }
 
-TEST(SettingValuesTest, HundredthsAndGainTexts) {
+TEST(VidoraSettingValuesTest, HundredthsAndGainTexts) {
     EXPECT_EQ(HundredthsOf(L"12.5"), 1250);
     EXPECT_EQ(HundredthsOf(L" 0.29 "), 29);
     EXPECT_FALSE(HundredthsOf(L"12,5x"));
@@ -25,7 +25,7 @@ TEST(SettingValuesTest, HundredthsAndGainTexts) {
     EXPECT_EQ(GainText(50), L"0.5");
 }
 
-TEST(SettingValuesTest, IntegersAndTheBoundedFieldsTyping) {
+TEST(VidoraSettingValuesTest, IntegersAndTheBoundedFieldsTyping) {
     EXPECT_EQ(IntegerOf(L" 42 "), 42);
     EXPECT_EQ(IntegerOf(L"2.5"), 2);
     EXPECT_FALSE(IntegerOf(L"abc"));
@@ -38,7 +38,7 @@ TEST(SettingValuesTest, IntegersAndTheBoundedFieldsTyping) {
     EXPECT_EQ(ClassifyTyped(10, 10, 1000), FieldTyping::Accept);
 }
 
-TEST(SettingValuesTest, SyncSourceNamesBothWays) {
+TEST(VidoraSettingValuesTest, SyncSourceNamesBothWays) {
     EXPECT_EQ(SyncSourceValue(L"Channel 1"), 65538);
     EXPECT_EQ(SyncSourceValue(L"External Line"), 4);
     EXPECT_FALSE(SyncSourceValue(L"Channel 9"));
