@@ -1,5 +1,6 @@
 #include "main_window.h"
 
+#include "bitmap_file.h"
 #include "error_box.h"
 #include "resource.h"
 #include "select_device.h"
@@ -66,6 +67,25 @@ FileChoice ChooseFile(HWND owner, const FileDialog& kind) {
     if (chosen) return {S_OK, path};
     const DWORD error = CommDlgExtendedError();
     return {error == 0 ? kCancelled : HRESULT_FROM_WIN32(ERROR_INVALID_PARAMETER), {}};
+}
+
+// Whether the file is a bitmap the platform's loader reads without running past its end: a
+// damaged file must not reach the loader.
+bool IsReadableBitmapFile(const std::wstring& path) {
+    constexpr LONGLONG kLargest = 512LL << 20;
+    com::UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size{};
+    if (!file || GetFileType(file.Get()) != FILE_TYPE_DISK || !GetFileSizeEx(file.Get(), &size) ||
+        size.QuadPart > kLargest)
+        return false;
+    std::vector<uint8_t> bytes(static_cast<size_t>(size.QuadPart));
+    DWORD read = 0;
+    if (!bytes.empty() &&
+        (!ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) ||
+         read != bytes.size()))
+        return false;
+    return core::IsSoundBitmapFile(bytes);
 }
 
 // A failure of the program's own, with its description as error information.
@@ -580,8 +600,10 @@ HRESULT MainWindow::OpenImageFile() {
         return S_OK;
     const FileChoice choice = ChooseFile(window_, kOpenImageDialog);
     if (FAILED(choice.result)) return choice.result;
-    const auto bitmap = static_cast<HBITMAP>(LoadImageW(nullptr, choice.path.c_str(), IMAGE_BITMAP,
-                                                        0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION));
+    const auto bitmap = IsReadableBitmapFile(choice.path)
+                            ? static_cast<HBITMAP>(LoadImageW(nullptr, choice.path.c_str(), IMAGE_BITMAP, 0, 0,
+                                                              LR_LOADFROMFILE | LR_CREATEDIBSECTION))
+                            : nullptr;
     if (!bitmap) return ProgramError(CTL_E_INVALIDPICTURE, L"Invalid picture");
     pictureBitmap_.Reset(bitmap);
     SetWindowLongPtrW(picture_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(bitmap));

@@ -167,6 +167,18 @@ TEST_F(VidoraTest, AcquiredFrameIsShownSavedAndOpenedAgain) {
     EXPECT_TRUE(BoxesOf(L"Vidora", [this] { main_.RunCommand(IDM_OPEN_IMAGE_FILE); }).empty());
     EXPECT_TRUE(cancel.Finish());
     EXPECT_TRUE(IsWindowVisible(main_.Picture()));
+
+    // A damaged file (cut inside its headers) never reaches the platform's loader.
+    {
+        std::ofstream cut(std::filesystem::path(path), std::ios::binary | std::ios::trunc);
+        cut.write(reinterpret_cast<const char*>(file.data()), 30);
+    }
+    UiScript damaged;
+    damaged.Then(L"Open Image File", [path](HWND dialog) { test::ChooseFileInDialog(dialog, path); });
+    damaged.Start();
+    EXPECT_EQ(BoxesOf(L"Vidora", [this] { main_.RunCommand(IDM_OPEN_IMAGE_FILE); }),
+              std::vector<std::wstring>{L"Invalid picture"});
+    EXPECT_TRUE(damaged.Finish());
     DeleteFileW(path.c_str());
 }
 
