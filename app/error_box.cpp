@@ -32,6 +32,17 @@ std::wstring ErrorDescription(HRESULT hr) {
     return text;
 }
 
+HRESULT ProgramError(HRESULT hr, const wchar_t* description) {
+    Microsoft::WRL::ComPtr<ICreateErrorInfo> create;
+    if (SUCCEEDED(CreateErrorInfo(&create))) {
+        create->SetSource(const_cast<wchar_t*>(kAppTitle));
+        create->SetDescription(const_cast<wchar_t*>(description));
+        Microsoft::WRL::ComPtr<IErrorInfo> info;
+        if (SUCCEEDED(create.As(&info))) SetErrorInfo(0, info.Get());
+    }
+    return hr;
+}
+
 void ShowErrorBox(HWND owner, const std::wstring& description) {
     MessageBoxW(owner, description.c_str(), kAppTitle, MB_OK);
 }

@@ -1,5 +1,6 @@
 // Setup Active Video Area, Setup Frame Size and Setup Frame Type: the device's line and pixel
 // timing, and the frame the program allocates.
+#include "error_box.h"
 #include "main_window.h"
 #include "resource.h"
 #include "setting_values.h"

@@ -1,5 +1,6 @@
 // The analog input dialogs: input source, input filter, video input type, programmable A/D,
 // pixel clock (with its external clock warning), sync sentinel, external trigger and timeout.
+#include "error_box.h"
 #include "main_window.h"
 #include "resource.h"
 #include "setting_values.h"

@@ -1,5 +1,6 @@
 // The dialogs that work on the running device: digital I/O lines with their lamps, and the
 // color image parameters adjusted against live video.
+#include "error_box.h"
 #include "main_window.h"
 #include "raii.h"
 #include "resource.h"

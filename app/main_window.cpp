@@ -4,6 +4,7 @@
 #include "error_box.h"
 #include "resource.h"
 #include "select_device.h"
+#include "setup_dialog.h"
 #include "setup_dialogs.h"
 
 #include <commdlg.h>
@@ -86,33 +87,6 @@ bool IsReadableBitmapFile(const std::wstring& path) {
          read != bytes.size()))
         return false;
     return core::IsSoundBitmapFile(bytes);
-}
-
-// A failure of the program's own, with its description as error information.
-HRESULT ProgramError(HRESULT hr, const wchar_t* description) {
-    com::ComPtr<ICreateErrorInfo> create;
-    if (SUCCEEDED(CreateErrorInfo(&create))) {
-        create->SetSource(const_cast<wchar_t*>(kAppTitle));
-        create->SetDescription(const_cast<wchar_t*>(description));
-        com::ComPtr<IErrorInfo> info;
-        if (SUCCEEDED(create.As(&info))) SetErrorInfo(0, info.Get());
-    }
-    return hr;
-}
-
-// Lets the window messages waiting on this thread run. Bounded in time: during live video at
-// full speed new paints keep arriving and the queue may never run empty.
-void RunPendingMessages() {
-    const ULONGLONG end = GetTickCount64() + 50;
-    MSG msg;
-    while (GetTickCount64() < end && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (msg.message == WM_QUIT) {
-            PostQuitMessage(static_cast<int>(msg.wParam));
-            return;
-        }
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
 }
 
 VARIANT LongVariant(long value) {

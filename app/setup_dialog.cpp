@@ -12,20 +12,12 @@
 
 namespace vidora {
 
-HRESULT ProgramError(HRESULT hr, const wchar_t* description) {
-    com::ComPtr<ICreateErrorInfo> create;
-    if (SUCCEEDED(CreateErrorInfo(&create))) {
-        create->SetSource(const_cast<wchar_t*>(kAppTitle));
-        create->SetDescription(const_cast<wchar_t*>(description));
-        com::ComPtr<IErrorInfo> info;
-        if (SUCCEEDED(create.As(&info))) SetErrorInfo(0, info.Get());
-    }
-    return hr;
-}
-
 void RunPendingMessages() {
+    // Bounded in time: during live video at full speed new paints keep arriving and the queue
+    // may never run empty.
+    const ULONGLONG end = GetTickCount64() + 50;
     MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    while (GetTickCount64() < end && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
         if (msg.message == WM_QUIT) {
             PostQuitMessage(static_cast<int>(msg.wParam));
             return;

@@ -35,8 +35,6 @@ LongProperty PropertyOf(HRESULT (STDMETHODCALLTYPE Interface::*get)(T*),
 }
 #define CORVID_PROPERTY(Name) PropertyOf(&ICorvid3::get_##Name, &ICorvid3::put_##Name)
 
-// A failure of the program's own, with its description as error information.
-HRESULT ProgramError(HRESULT hr, const wchar_t* description);
 
 // Lets the window messages waiting on this thread run.
 void RunPendingMessages();
