@@ -11,6 +11,8 @@
 //   corvid_campaign faults                      each driver message of a typical use failed once
 //
 // Exit code 0 when no crash, hang or unreported failure was seen.
+#include "process_counts.h"
+#include "thread_count.h"
 #include "stapi.h"
 #include "testport.h"
 
@@ -121,59 +123,9 @@ void ClearError(EXCEPINFO& error) {
 
 // ---- What the process holds --------------------------------------------------------------
 
-long ProcessHandles() {
-    struct Entry {
-        ULONG ownerPid;
-        BYTE objectType;
-        BYTE flags;
-        USHORT handle;
-        void* object;
-        ULONG access;
-    };
-    using QueryFn = LONG(WINAPI*)(ULONG, void*, ULONG, ULONG*);
-    const auto query = reinterpret_cast<QueryFn>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
-    if (!query) return -1;
-    std::vector<uint8_t> buffer(1 << 16);
-    for (;;) {
-        ULONG needed = 0;
-        const LONG status = query(16, buffer.data(), static_cast<ULONG>(buffer.size()), &needed);
-        if (status == static_cast<LONG>(0xC0000004)) {
-            buffer.resize(buffer.size() * 2 + needed);
-            continue;
-        }
-        if (status < 0) return -1;
-        break;
-    }
-    ULONG count = 0;
-    std::memcpy(&count, buffer.data(), sizeof count);
-    const auto* entries = reinterpret_cast<const Entry*>(buffer.data() + sizeof(void*));
-    long mine = 0;
-    for (ULONG i = 0; i < count; ++i)
-        if (entries[i].ownerPid == GetCurrentProcessId()) ++mine;
-    return mine;
-}
-
-int FreeTlsSlots() {
-    std::vector<DWORD> slots;
-    for (DWORD slot; (slot = TlsAlloc()) != TLS_OUT_OF_INDEXES;)
-        slots.push_back(slot);
-    for (const DWORD slot : slots)
-        TlsFree(slot);
-    return static_cast<int>(slots.size());
-}
-
-int Threads() {
-    const HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    if (snap == INVALID_HANDLE_VALUE) return -1;
-    THREADENTRY32 entry{};
-    entry.dwSize = sizeof entry;
-    int count = 0;
-    for (BOOL more = Thread32First(snap, &entry); more; more = Thread32Next(snap, &entry))
-        if (entry.th32OwnerProcessID == GetCurrentProcessId()) ++count;
-    CloseHandle(snap);
-    return count;
-}
+using test::FreeTlsSlots;
+using test::ProcessHandles;
+using test::ThreadCount;
 
 struct Counts {
     long handles;
@@ -190,7 +142,7 @@ Counts Measure() {
     return {ProcessHandles(),
             GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS),
             GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS),
-            Threads(),
+            ThreadCount(),
             FreeTlsSlots(),
             std::max(memory.PrivateUsage, memory.PagefileUsage) / 1048576.0};
 }
