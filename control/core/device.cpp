@@ -9,7 +9,9 @@
 #include "input_messages.h"
 
 #include <cstdio>
+#include <map>
 #include <new>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -132,6 +134,8 @@ HRESULT CCorvid::BuildDeviceList() {
 
     char systemDir[MAX_PATH] = {};
     GetSystemDirectoryA(systemDir, MAX_PATH);
+    // Boards of one driver share its file: its version is read once (each read maps the file).
+    std::map<std::string, std::optional<DWORD>> versions;
     for (uint32_t i = 0; i < count; ++i) {
         imaging::ImagingDeviceInfo& entry = device_.records[i];
         const uint32_t asRead = entry.DeviceId;
@@ -140,7 +144,9 @@ HRESULT CCorvid::BuildDeviceList() {
             continue;
         char path[MAX_PATH * 2] = {};
         snprintf(path, sizeof(path), "%s\\%s.drv", systemDir, entry.DriverName);
-        const std::optional<DWORD> version = FileVersionMs(path);
+        auto known = versions.find(path);
+        if (known == versions.end()) known = versions.emplace(path, FileVersionMs(path)).first;
+        const std::optional<DWORD> version = known->second;
         if (version && *version < kMinimumDriverVersion) WarnOutdatedDriver(entry.DriverName);
     }
 
