@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 namespace {
 
 constexpr wchar_t kMainCaption[] = L"Vidora - Powered By Quillon";
@@ -58,8 +60,10 @@ TEST(VidoraProgram, StartsBehindItsSplashAnswersAndExitsCleanly) {
 
     // Closing the window during live video ends the process: the control goes with the
     // window and takes live video and the device with it.
+    const ULONGLONG closed = GetTickCount64();
     PostMessageW(main, WM_CLOSE, 0, 0);
     EXPECT_EQ(WaitForSingleObject(process.hProcess, 10000), WAIT_OBJECT_0);
+    std::printf("process ended %llu ms after the close\n", GetTickCount64() - closed);
     DWORD code = 1;
     GetExitCodeProcess(process.hProcess, &code);
     EXPECT_EQ(code, 0u);
