@@ -173,7 +173,7 @@ HRESULT MainWindow::Create(HINSTANCE instance) {
     windowClass.hInstance = instance;
     windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_VIDORA));
     windowClass.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_VIDORA),
-                                                        IMAGE_ICON, 16, 16, 0));
+                                                        IMAGE_ICON, 16, 16, LR_SHARED));
     windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     windowClass.lpszClassName = kWindowClass;
