@@ -1,6 +1,7 @@
 #include "class_objects.h"
 
 #include "corvid.h"
+#include "page_table.h"
 
 #include <array>
 
@@ -40,9 +41,70 @@ constexpr RegistryEntry kCorvidEntries[] = {
     {CORVID_KEY L"\\Verb\\0", nullptr, L"&Properties, 0, 2"},
 };
 
-// The property pages join this table as they are built.
+// A property page: its two ProgIDs, and its class key replaced as a whole on registration.
+#define PAGE_PROGIDS(Name, Clsid, Description)                                                    \
+    {L"Corvid." Name L".1", nullptr, Description},                                               \
+    {L"Corvid." Name L".1\\CLSID", nullptr, Clsid},                                               \
+    {L"Corvid." Name, nullptr, Description},                                                     \
+    {L"Corvid." Name L"\\CurVer", nullptr, L"Corvid." Name L".1"}
+#define PAGE_CLASS_KEY(Clsid, Description, Threading)                                             \
+    {L"CLSID\\" Clsid, nullptr, Description, true},                                              \
+    {L"CLSID\\" Clsid L"\\InprocServer32", nullptr, L"%MODULE%"},                                \
+    {L"CLSID\\" Clsid L"\\InprocServer32", L"ThreadingModel", Threading}
+#define PAGE_ENTRIES(Name, Clsid, Description, Threading)                                         \
+    PAGE_PROGIDS(Name, Clsid, Description), PAGE_CLASS_KEY(Clsid, Description, Threading)
+
+#define GENERAL_CLSID L"{A92DE352-EFE4-11D1-BF0C-0020AF152C2E}"
+#define SPATIAL_CLSID L"{413563F2-3064-11D2-BF49-0020AF152C2E}"
+#define SYNC_CLSID L"{92EB95D2-31E9-11D2-BF4C-0020AF152C2E}"
+#define TRIGGER_CLSID L"{92EB95D3-31E9-11D2-BF4C-0020AF152C2E}"
+#define INPUT_CLSID L"{92EB95D4-31E9-11D2-BF4C-0020AF152C2E}"
+#define DISPLAY_CLSID L"{92EB95D5-31E9-11D2-BF4C-0020AF152C2E}"
+#define COLOR_CLSID L"{5B5DF6D3-5C5D-11D2-BF5D-0020AF152C2E}"
+#define DIGIO_CLSID L"{925EA932-6CDF-11D2-AE40-0020AF155615}"
+#define DIGCAM_CLSID L"{C2191964-7D59-11D2-AE47-0020AF155615}"
+#define LINESCAN_CLSID L"{63684D72-7D98-11D2-AE47-0020AF155615}"
+
+constexpr RegistryEntry kGeneralPageEntries[] = {
+    PAGE_ENTRIES(L"GeneralPage", GENERAL_CLSID, L"Quillon (TM) General Property Page", L"both")};
+constexpr RegistryEntry kSpatialPageEntries[] = {
+    PAGE_ENTRIES(L"SpatialPage", SPATIAL_CLSID, L"Quillon (TM) Spatial Property Page", L"Apartment")};
+constexpr RegistryEntry kSyncPageEntries[] = {
+    PAGE_ENTRIES(L"SyncPage", SYNC_CLSID, L"Quillon (TM) Sync Property Page", L"Apartment")};
+constexpr RegistryEntry kTriggerPageEntries[] = {
+    PAGE_ENTRIES(L"TriggerPage", TRIGGER_CLSID, L"Quillon (TM) Trigger Property Page", L"Apartment")};
+constexpr RegistryEntry kInputPageEntries[] = {
+    PAGE_ENTRIES(L"InputPage", INPUT_CLSID, L"Quillon (TM) Input Property Page", L"Apartment")};
+constexpr RegistryEntry kDisplayPageEntries[] = {
+    PAGE_ENTRIES(L"DisplayPage", DISPLAY_CLSID, L"Quillon (TM) Display Property Page", L"Apartment")};
+constexpr RegistryEntry kColorPageEntries[] = {
+    PAGE_ENTRIES(L"ColorPage", COLOR_CLSID, L"Quillon (TM) Color Property Page", L"Apartment")};
+constexpr RegistryEntry kDigIOPageEntries[] = {
+    PAGE_ENTRIES(L"DigIOPage", DIGIO_CLSID, L"Quillon (TM) Digital I/O Property Page", L"Apartment")};
+// These two carry the class identifier under their version-independent ProgID as well.
+constexpr RegistryEntry kDigCamPageEntries[] = {
+    PAGE_PROGIDS(L"DigCamPage", DIGCAM_CLSID, L"Quillon (TM) Digital Camera Property Page"),
+    {L"Corvid.DigCamPage\\CLSID", nullptr, DIGCAM_CLSID},
+    PAGE_CLASS_KEY(DIGCAM_CLSID, L"Quillon (TM) Digital Camera Property Page", L"Apartment")};
+constexpr RegistryEntry kLineScanPageEntries[] = {
+    PAGE_PROGIDS(L"LineScanPage", LINESCAN_CLSID, L"Quillon (TM) Line Scan Property Page"),
+    {L"Corvid.LineScanPage\\CLSID", nullptr, LINESCAN_CLSID},
+    PAGE_CLASS_KEY(LINESCAN_CLSID, L"Quillon (TM) Line Scan Property Page", L"Apartment")};
+
+template <const CLSID* Clsid> constexpr com::InstanceCreator kPage = &pages::CreatePageOf<Clsid>;
+
 const ClassObject kClassObjects[] = {
     {&CLSID_Corvid, &core::CCorvid::Create, kCorvidEntries},
+    {&CLSID_GeneralPage, kPage<&CLSID_GeneralPage>, kGeneralPageEntries},
+    {&CLSID_SpatialPage, kPage<&CLSID_SpatialPage>, kSpatialPageEntries},
+    {&CLSID_SyncPage, kPage<&CLSID_SyncPage>, kSyncPageEntries},
+    {&CLSID_TriggerPage, kPage<&CLSID_TriggerPage>, kTriggerPageEntries},
+    {&CLSID_InputPage, kPage<&CLSID_InputPage>, kInputPageEntries},
+    {&CLSID_DisplayPage, kPage<&CLSID_DisplayPage>, kDisplayPageEntries},
+    {&CLSID_ColorPage, kPage<&CLSID_ColorPage>, kColorPageEntries},
+    {&CLSID_DigIOPage, kPage<&CLSID_DigIOPage>, kDigIOPageEntries},
+    {&CLSID_DigCamPage, kPage<&CLSID_DigCamPage>, kDigCamPageEntries},
+    {&CLSID_LineScanPage, kPage<&CLSID_LineScanPage>, kLineScanPageEntries},
 };
 
 std::array<com::ComPtr<IClassFactory>, std::size(kClassObjects)> g_factories;

@@ -67,6 +67,13 @@ HRESULT UnregisterEntries(std::span<const RegistryEntry> entries) {
                           &opened) != ERROR_SUCCESS)
             continue; // already gone
         com::UniqueRegKey key(opened);
+        if (entry->replace) {
+            // A key this library owns whole (a page's class key) goes with all it holds.
+            key.Reset();
+            RegDeleteTreeW(HKEY_CLASSES_ROOT, entry->key);
+            RegDeleteKeyW(HKEY_CLASSES_ROOT, entry->key);
+            continue;
+        }
         if (entry->data) RegDeleteValueW(key.Get(), entry->name);
         const bool empty = KeyIsEmpty(key.Get());
         key.Reset();

@@ -5,6 +5,8 @@
 
 #include "corvid_h.h"
 
+#include <ocidl.h>
+
 #include <gtest/gtest.h>
 
 namespace test {
@@ -79,6 +81,43 @@ TEST_F(ExportsTest, UnknownClassAndNullPointer) {
     out = reinterpret_cast<void*>(1);
     EXPECT_EQ(getClassObject_(CLSID_Corvid, IID_IDispatch, &out), E_NOINTERFACE);
     EXPECT_EQ(out, nullptr);
+}
+
+// Every page class hands out a factory whose objects are that page, and a live page keeps the
+// library loaded like the control does.
+TEST_F(ExportsTest, PageFactoriesMakeTheirPages) {
+    const struct {
+        const CLSID* clsid;
+        const wchar_t* title;
+    } pages[] = {
+        {&CLSID_GeneralPage, L"General"}, {&CLSID_SpatialPage, L"Spatial"},
+        {&CLSID_SyncPage, L"Sync"},       {&CLSID_TriggerPage, L"Trigger"},
+        {&CLSID_InputPage, L"Input"},     {&CLSID_DisplayPage, L"Display"},
+        {&CLSID_ColorPage, L"Color"},     {&CLSID_DigIOPage, L"Digital I/O"},
+        {&CLSID_DigCamPage, L"Digital Camera"}, {&CLSID_LineScanPage, L"Line Scan"},
+    };
+    for (const auto& page : pages) {
+        SCOPED_TRACE(testing::Message() << page.title);
+        ComPtr<IClassFactory> factory;
+        ASSERT_EQ(getClassObject_(*page.clsid, IID_IClassFactory,
+                                  reinterpret_cast<void**>(factory.GetAddressOf())),
+                  S_OK);
+        ComPtr<IPropertyPage2> object;
+        ASSERT_EQ(factory->CreateInstance(nullptr, IID_PPV_ARGS(&object)), S_OK);
+        EXPECT_EQ(canUnloadNow_(), S_FALSE);
+        PROPPAGEINFO info{};
+        ASSERT_EQ(object->GetPageInfo(&info), S_OK);
+        EXPECT_STREQ(info.pszTitle, page.title);
+        EXPECT_STREQ(info.pszHelpFile, L"Corvid.hlp");
+        EXPECT_STREQ(info.pszDocString, L"Your Help String");
+        EXPECT_GT(info.size.cx, 300);
+        EXPECT_GT(info.size.cy, 300);
+        CoTaskMemFree(info.pszTitle);
+        CoTaskMemFree(info.pszHelpFile);
+        CoTaskMemFree(info.pszDocString);
+        object.Reset();
+        EXPECT_EQ(canUnloadNow_(), S_OK);
+    }
 }
 
 TEST_F(ExportsTest, FactoryRefusesAggregation) {

@@ -1,0 +1,17 @@
+// The General page's template and control ids.
+#pragma once
+
+#define GENERAL_PAGE 102 // template and title
+#define GENERAL_PAGE_CX 320
+#define GENERAL_PAGE_CY 272
+
+#define IDC_GENERAL_HOSTNAME 1001
+#define IDC_GENERAL_DEVICE 1002
+#define IDC_GENERAL_TIMEOUT_LABEL 1003
+#define IDC_GENERAL_TIMEOUT 1004
+#define IDC_GENERAL_TIMEOUT_UNIT 1005
+#define IDC_GENERAL_FILE_GROUP 1006
+#define IDC_GENERAL_FILE_LABEL 1007
+#define IDC_GENERAL_FILE 1008
+#define IDC_GENERAL_LOAD 1009
+#define IDC_GENERAL_SAVE 1010
