@@ -1,0 +1,132 @@
+// Helpers of the property pages' tests: a page created from its class id through COM, sited
+// and given a control, activated in a real window, and its dialog's controls read and
+// worked as a user works them.
+#pragma once
+
+#include "control_support.h"
+#include "test_container.h"
+#include "ui_driver.h"
+
+#include <ocidl.h>
+#include <olectl.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace test {
+
+// The frame's side of a page: records the page's status changes.
+class PageSite final : public com::Object<PageSite, IPropertyPageSite> {
+public:
+    static com::InterfaceTable<PageSite> Interfaces() {
+        static const com::InterfaceEntry<PageSite> table[] = {com::Entry<PageSite, IPropertyPageSite>()};
+        return table;
+    }
+    STDMETHODIMP OnStatusChange(DWORD flags) override {
+        statuses.push_back(flags);
+        return S_OK;
+    }
+    STDMETHODIMP GetLocaleID(LCID* locale) override {
+        *locale = LOCALE_USER_DEFAULT;
+        return S_OK;
+    }
+    STDMETHODIMP GetPageContainer(IUnknown** container) override {
+        *container = nullptr;
+        return E_NOTIMPL;
+    }
+    STDMETHODIMP TranslateAccelerator(MSG*) override { return S_FALSE; }
+    std::vector<DWORD> statuses;
+};
+
+// One page on one control, active in a visible window for the life of the object.
+class ActivePage {
+public:
+    ActivePage(REFCLSID clsid, IDispatch* control) {
+        CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&page_));
+        if (!page_) return;
+        com::Make(site_);
+        page_->SetPageSite(site_.Get());
+        IUnknown* object = control;
+        page_->SetObjects(control ? 1 : 0, &object);
+        PROPPAGEINFO info{};
+        page_->GetPageInfo(&info);
+        title_ = info.pszTitle ? info.pszTitle : L"";
+        CoTaskMemFree(info.pszTitle);
+        CoTaskMemFree(info.pszDocString);
+        CoTaskMemFree(info.pszHelpFile);
+        SetWindowPos(frame_.Get(), nullptr, 0, 0, info.size.cx + 40, info.size.cy + 60,
+                     SWP_NOMOVE | SWP_NOZORDER);
+        const RECT area{8, 8, 8 + info.size.cx, 8 + info.size.cy};
+        if (FAILED(page_->Activate(frame_.Get(), &area, FALSE))) return;
+        page_->Show(SW_SHOW);
+        dialog_ = GetWindow(frame_.Get(), GW_CHILD);
+        Pump();
+    }
+    ActivePage(const ActivePage&) = delete;
+    ActivePage& operator=(const ActivePage&) = delete;
+    ~ActivePage() {
+        if (!page_) return;
+        if (dialog_) page_->Deactivate();
+        page_->SetObjects(0, nullptr);
+        page_->SetPageSite(nullptr);
+    }
+
+    bool Active() const { return dialog_ != nullptr; }
+    IPropertyPage2* Page() const { return page_.Get(); }
+    HWND Dialog() const { return dialog_; }
+    const std::wstring& Title() const { return title_; }
+    bool Dirty() const { return page_->IsPageDirty() == S_OK; }
+    HRESULT Apply() const { return page_->Apply(); }
+
+    std::wstring Text(int id) const { return WindowText(GetDlgItem(dialog_, id)); }
+    bool Enabled(int id) const { return IsWindowEnabled(GetDlgItem(dialog_, id)) != FALSE; }
+    bool Checked(int id) const { return IsDlgButtonChecked(dialog_, id) == BST_CHECKED; }
+    std::vector<std::wstring> Entries(int id) const {
+        std::vector<std::wstring> entries;
+        const int count = static_cast<int>(SendDlgItemMessageW(dialog_, id, CB_GETCOUNT, 0, 0));
+        for (int i = 0; i < count; ++i) {
+            wchar_t text[256] = {};
+            SendDlgItemMessageW(dialog_, id, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
+            entries.emplace_back(text);
+        }
+        return entries;
+    }
+    // The selected entry's text; empty without a selection.
+    std::wstring Selection(int id) const {
+        const LRESULT at = SendDlgItemMessageW(dialog_, id, CB_GETCURSEL, 0, 0);
+        if (at < 0) return L"";
+        wchar_t text[256] = {};
+        SendDlgItemMessageW(dialog_, id, CB_GETLBTEXT, at, reinterpret_cast<LPARAM>(text));
+        return text;
+    }
+
+    // What a user does: each sends the notification the control itself would send.
+    void Choose(int id, const std::wstring& entry) const {
+        SendDlgItemMessageW(dialog_, id, CB_SELECTSTRING, static_cast<WPARAM>(-1),
+                            reinterpret_cast<LPARAM>(entry.c_str()));
+        SendMessageW(dialog_, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE),
+                     reinterpret_cast<LPARAM>(GetDlgItem(dialog_, id)));
+    }
+    void Type(int id, const std::wstring& text) const {
+        SetDlgItemTextW(dialog_, id, text.c_str()); // the edit sends EN_CHANGE
+    }
+    void Click(int id) const { SendDlgItemMessageW(dialog_, id, BM_CLICK, 0, 0); }
+
+    // The page as the user sees it, into the build tree's screenshot folder.
+    void Screenshot(const std::wstring& name) const {
+        Pump(std::chrono::milliseconds(100));
+        SavePng(CaptureWindow(frame_.Get(), true),
+                std::wstring(PAGE_SCREENSHOTS) + L"/" + name + L".png");
+    }
+
+private:
+    FrameWindow frame_;
+    ComPtr<IPropertyPage2> page_;
+    ComPtr<PageSite> site_;
+    HWND dialog_ = nullptr;
+    std::wstring title_;
+};
+
+} // namespace test
