@@ -90,6 +90,14 @@ std::wstring Formatted(const std::wstring& data, const std::wstring& file, const
     std::wstring out;
     const std::wstring lower = Lower(data);
     for (size_t at = 0; at < data.size();) {
+        // The long-path form of the library's path or folder names the same file: the package
+        // writes the plain form.
+        static constexpr wchar_t kLongPath[] = L"\\\\?\\";
+        if (lower.compare(at, 4, kLongPath) == 0 &&
+            (lower.compare(at + 4, folder.size(), folder) == 0)) {
+            at += 4;
+            continue;
+        }
         if (lower.compare(at, file.size(), file) == 0) {
             out += L"[#" + fileId + L"]";
             at += file.size();

@@ -86,6 +86,9 @@ def neutral(entries, paths):
     def plain(text):
         for path, name in paths:
             text = re.sub(re.escape(path.replace("\\", "\\\\")), name, text, flags=re.I)
+            # The long-path form names the same file (the platform's type library registration
+            # here writes it).
+            text = text.replace("\\\\\\\\?\\\\" + name, name)
             # A folder as a directory property gives it, with its separator, is the same folder.
             text = text.replace(name + "\\\\\"", name + "\"")
         return text
