@@ -31,7 +31,10 @@ protected:
     void OpenWithFrame(const wchar_t* board) {
         ASSERT_TRUE(OpenBoard(control_.Get(), board));
         ASSERT_EQ(Invoke(control_.Get(), L"AllocateFrame").hr, S_OK);
-        ASSERT_EQ(Invoke(control_.Get(), L"AcquireFrames").hr, S_OK);
+        VARIANT wait;
+        V_VT(&wait) = VT_BOOL;
+        V_BOOL(&wait) = VARIANT_FALSE;
+        ASSERT_EQ(Invoke(control_.Get(), L"AcquireFrames", {Long(1), Long(0), wait}).hr, S_OK);
     }
     static HWND Picture(const ActivePage& page) { return GetDlgItem(page.Dialog(), IDC_DISPLAY_PICTURE); }
     static std::wstring TempFile(const wchar_t* name) {
@@ -283,6 +286,30 @@ TEST_F(DisplayPageTest, ADamagedImageIsRefusedUnderLoadImage) {
     DeleteFileW(damaged.c_str());
 }
 
+// A top-level dialog of this process that holds the Display page's picture.
+HWND FrameShowingThePage() {
+    HWND found = nullptr;
+    EnumWindows(
+        [](HWND window, LPARAM param) -> BOOL {
+            DWORD process = 0;
+            GetWindowThreadProcessId(window, &process);
+            if (process != GetCurrentProcessId() || !IsWindowVisible(window)) return TRUE;
+            const bool holds = EnumChildWindows(
+                                   window,
+                                   [](HWND child, LPARAM) -> BOOL {
+                                       wchar_t name[32] = {};
+                                       GetClassNameW(child, name, 32);
+                                       return wcscmp(name, L"KV_DISPLAY") != 0;
+                                   },
+                                   0) == FALSE;
+            if (!holds) return TRUE;
+            *reinterpret_cast<HWND*>(param) = window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
 // Every board in the platform's property frame, and Apply through the page: no error box.
 TEST_F(DisplayPageTest, EveryBoardInThePropertyFrame) {
     for (const SimBoard& board : kSimBoards) {
@@ -299,13 +326,13 @@ TEST_F(DisplayPageTest, EveryBoardInThePropertyFrame) {
         }
         // The frame is closed by its own Cancel button once the page shows in it.
         std::thread closer([] {
-            HWND frame = nullptr;
-            for (int i = 0; i < 500 && !frame; ++i) {
+            for (int i = 0; i < 500; ++i) {
                 Sleep(20);
-                frame = FindWindowExW(nullptr, nullptr, L"#32770", L"Display test Properties");
-                if (!frame) frame = FindWindowExW(nullptr, nullptr, L"#32770", L"Display test");
+                if (HWND frame = FrameShowingThePage()) {
+                    Press(frame, IDCANCEL);
+                    return;
+                }
             }
-            if (frame) Press(frame, IDCANCEL);
         });
         IUnknown* object = control_.Get();
         CLSID pages[] = {CLSID_DisplayPage};
