@@ -490,29 +490,30 @@ private:
     // ---- Overlay ----
 
     void AllocateSurface() {
-        ICorvid3* control = Control();
-        if (!control) return;
-        long id = -1;
-        HRESULT hr = control->AllocateSurface(&id);
-        if (FAILED(hr)) {
-            Present(hr, L"COverlayPage::OnAllocateSurface");
-            return;
-        }
-        Known(id, Presence::Allocated);
-        RefreshSurfaces(control, L"COverlayPage::OnAllocateSurface");
+        ChangeSurfaces(L"COverlayPage::OnAllocateSurface", Presence::Allocated,
+                       [](ICorvid3* control, long& id) { return control->AllocateSurface(&id); });
     }
 
     void DestroySurface() {
+        ChangeSurfaces(L"COverlayPage::OnDestroySurface", Presence::Free,
+                       [this](ICorvid3* control, long& id) {
+                           id = ChosenSurface();
+                           return id < 0 ? S_OK : control->DestroySurface(id);
+                       });
+    }
+
+    // Allocates or destroys a surface at once, then shows the surfaces again.
+    template <class Call> void ChangeSurfaces(const wchar_t* source, Presence presence, Call call) {
         ICorvid3* control = Control();
-        const long id = ChosenSurface();
-        if (!control || id < 0) return;
-        HRESULT hr = control->DestroySurface(id);
+        if (!control) return;
+        long id = -1;
+        const HRESULT hr = call(control, id);
         if (FAILED(hr)) {
-            Present(hr, L"COverlayPage::OnDestroySurface");
+            Present(hr, source);
             return;
         }
-        Known(id, Presence::Free);
-        RefreshSurfaces(control, L"COverlayPage::OnDestroySurface");
+        Known(id, presence);
+        RefreshSurfaces(control, source);
     }
 
     // A surface this page allocated or destroyed: its settings start afresh.

@@ -131,10 +131,15 @@ TEST_F(DisplayPageTest, LiveVideoGoesIntoThePictureAndEndsWithThePage) {
         page.Click(IDC_DISPLAY_STOP);
         EXPECT_EQ(Sent({STM_STOP_PASSTHRU}).size(), 1u);
         EXPECT_TRUE(page.Enabled(IDC_DISPLAY_START));
+        // The sheet hides the page when another tab is chosen: live video stops.
+        page.Click(IDC_DISPLAY_START);
+        page.Page()->Show(SW_HIDE);
+        EXPECT_EQ(Sent({STM_STOP_PASSTHRU}).size(), 2u);
+        page.Page()->Show(SW_SHOW);
         page.Click(IDC_DISPLAY_START);
         Pump(std::chrono::milliseconds(200));
     }
-    EXPECT_EQ(Sent({STM_STOP_PASSTHRU}).size(), 2u);
+    EXPECT_EQ(Sent({STM_STOP_PASSTHRU}).size(), 3u);
     EXPECT_TRUE(WaitFor([&] { return ThreadCount() == threadsBefore; })) << ThreadCount();
 }
 
@@ -155,6 +160,22 @@ TEST_F(DisplayPageTest, AFailingStartIsShownUnderItsOperation) {
     ASSERT_EQ(script.seen.size(), 1u);
     EXPECT_EQ(script.seen[0], description + kHelpQuestion);
     EXPECT_TRUE(page.Enabled(IDC_DISPLAY_START));
+}
+
+TEST_F(DisplayPageTest, AFailingApplyIsShownAndKeepsTheChange) {
+    ASSERT_TRUE(OpenBoard(control_.Get(), L"SIM7400"));
+    ActivePage page(CLSID_DisplayPage, control_.Get());
+    ASSERT_TRUE(page.Active());
+    page.Type(IDC_DISPLAY_XORIGIN, L"5");
+    simulator_.Port().FailNext(STM_SET_PASSTHRU_SOURCE_ORIGIN, kFailure);
+    UiScript script;
+    script.Then(L"CDisplayPage::Apply", [](HWND box) { Press(box, IDNO); }).Start();
+    page.Apply();
+    ASSERT_TRUE(script.Finish());
+    // The origin is still marked: the next Apply writes it.
+    page.Type(IDC_DISPLAY_YORIGIN, L"1");
+    EXPECT_EQ(page.Apply(), S_OK);
+    EXPECT_EQ(LongOf(GetProperty(control_.Get(), L"XPassthruOrigin")), 5);
 }
 
 TEST_F(DisplayPageTest, LineScanModeStopsTheLineScanPassthruToo) {
