@@ -197,6 +197,12 @@ TEST_F(DisplayPageTest, PlanesAreDrawnIntoThePicture) {
     const auto draws = Sent({STM_CLR_DRAW_PLANE});
     ASSERT_EQ(draws.size(), 1u);
     EXPECT_EQ(reinterpret_cast<HWND>(draws[0].Param2), Picture(page));
+    // The frame is wider than the picture: its scroll bar moves over it, and a repaint draws
+    // the plane again.
+    SendMessageW(Picture(page), WM_HSCROLL, SB_LINEDOWN, 0);
+    EXPECT_EQ(GetScrollPos(Picture(page), SB_HORZ), 16);
+    UpdateWindow(Picture(page));
+    EXPECT_EQ(Sent({STM_CLR_DRAW_PLANE}).size(), 2u);
 }
 
 TEST_F(DisplayPageTest, SurfacesAreManagedAtOnceAndTheirSettingsWrittenOnApply) {
