@@ -1,6 +1,7 @@
 // The four entry points through which the platform loads, asks and registers the library.
 #include "class_objects.h"
 #include "corvid.h"
+#include "display_page.h"
 #include "module.h"
 #include "registration.h"
 #include "status.h"
@@ -17,7 +18,10 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
         break;
     case DLL_PROCESS_DETACH:
         // On FreeLibrary (not at process exit) the window class must go with the code.
-        if (!reserved) core::UnregisterWindowClass();
+        if (!reserved) {
+            core::UnregisterWindowClass();
+            pages::UnregisterDisplayWindowClass();
+        }
         break;
     default: break;
     }
