@@ -19,7 +19,8 @@ struct Entry {
     long data;
 };
 constexpr Entry kTypes[] = {{L"Software", SoftwareTrigger}, {L"External", ExternalTrigger}};
-constexpr Entry kTransitions[] = {{L"On High To Low", OnHighToLow}, {L"On Low To High", OnLowToHigh}};
+constexpr Entry kTransitions[] = {{L"On High To Low", OnHighToLow},
+                                  {L"On Low To High", OnLowToHigh}};
 // The multiple-trigger mode limits have bit (mode - 1) for each mode the board offers.
 constexpr Entry kModes[] = {{L"Once", TriggerToStart}, {L"Each Frame", TriggerForEach}};
 
@@ -32,18 +33,23 @@ struct Trigger {
 class TriggerForm final : public PageForm {
 public:
     TriggerForm() {
-        On(IDC_TRIGGER_TYPE, CBN_SELCHANGE, [this] { Picked(IDC_TRIGGER_TYPE, single_.type, singleChanged_); });
+        On(IDC_TRIGGER_TYPE, CBN_SELCHANGE,
+           [this] { Picked(IDC_TRIGGER_TYPE, single_.type, singleChanged_); });
         On(IDC_TRIGGER_TRANSITION, CBN_SELCHANGE,
            [this] { Picked(IDC_TRIGGER_TRANSITION, single_.transition, singleChanged_); });
-        On(IDC_TRIGGER_MULT_TYPE, CBN_SELCHANGE, [this] { Picked(IDC_TRIGGER_MULT_TYPE, mult_.type, multChanged_); });
+        On(IDC_TRIGGER_MULT_TYPE, CBN_SELCHANGE,
+           [this] { Picked(IDC_TRIGGER_MULT_TYPE, mult_.type, multChanged_); });
         On(IDC_TRIGGER_MULT_TRANSITION, CBN_SELCHANGE,
            [this] { Picked(IDC_TRIGGER_MULT_TRANSITION, mult_.transition, multChanged_); });
-        On(IDC_TRIGGER_MODE, CBN_SELCHANGE, [this] { Picked(IDC_TRIGGER_MODE, mult_.mode, multChanged_); });
+        On(IDC_TRIGGER_MODE, CBN_SELCHANGE,
+           [this] { Picked(IDC_TRIGGER_MODE, mult_.mode, multChanged_); });
     }
 
     void Initialize() override {
-        for (int id : {IDC_TRIGGER_TYPE, IDC_TRIGGER_MULT_TYPE}) Fill(id, kTypes);
-        for (int id : {IDC_TRIGGER_TRANSITION, IDC_TRIGGER_MULT_TRANSITION}) Fill(id, kTransitions);
+        for (int id : {IDC_TRIGGER_TYPE, IDC_TRIGGER_MULT_TYPE})
+            Fill(id, kTypes);
+        for (int id : {IDC_TRIGGER_TRANSITION, IDC_TRIGGER_MULT_TRANSITION})
+            Fill(id, kTransitions);
         Read();
     }
 
@@ -57,14 +63,18 @@ public:
         HRESULT hr = S_OK;
         if (supported_ && singleChanged_) {
             if (FAILED(hr = control->put_TriggerType(static_cast<TriggerTypeEnum>(single_.type))) ||
-                FAILED(hr = control->put_TriggerTransition(static_cast<TransitionEnum>(single_.transition))))
+                FAILED(hr = control->put_TriggerTransition(
+                           static_cast<TransitionEnum>(single_.transition))))
                 return Present(hr, kApplySource);
             singleChanged_ = false;
         }
         if (modes_ && multChanged_) {
-            if (FAILED(hr = control->put_MultTriggerType(static_cast<TriggerTypeEnum>(mult_.type))) ||
-                FAILED(hr = control->put_MultTriggerMode(static_cast<TriggerModeEnum>(mult_.mode))) ||
-                FAILED(hr = control->put_MultTriggerTransition(static_cast<TransitionEnum>(mult_.transition))))
+            if (FAILED(
+                    hr = control->put_MultTriggerType(static_cast<TriggerTypeEnum>(mult_.type))) ||
+                FAILED(
+                    hr = control->put_MultTriggerMode(static_cast<TriggerModeEnum>(mult_.mode))) ||
+                FAILED(hr = control->put_MultTriggerTransition(
+                           static_cast<TransitionEnum>(mult_.transition))))
                 return Present(hr, kApplySource);
             multChanged_ = false;
         }
@@ -75,7 +85,8 @@ public:
 private:
     template <size_t N> void Fill(int id, const Entry (&entries)[N]) const {
         ClearList(id);
-        for (const Entry& entry : entries) AddEntry(id, entry.text, entry.data);
+        for (const Entry& entry : entries)
+            AddEntry(id, entry.text, entry.data);
     }
 
     void Picked(int id, long& value, bool& changed) {
@@ -123,7 +134,8 @@ private:
         ICorvid3* control = Control();
         TriggerTypeEnum type{};
         TransitionEnum transition{};
-        HRESULT hr = multiple ? control->get_MultTriggerType(&type) : control->get_TriggerType(&type);
+        HRESULT hr =
+            multiple ? control->get_MultTriggerType(&type) : control->get_TriggerType(&type);
         if (SUCCEEDED(hr))
             hr = multiple ? control->get_MultTriggerTransition(&transition)
                           : control->get_TriggerTransition(&transition);
@@ -144,11 +156,12 @@ private:
         SelectData(IDC_TRIGGER_TRANSITION, external ? single_.transition : kNone);
 
         const bool multiple = modes_ != 0;
-        Enable({IDC_TRIGGER_MULT_GROUP, IDC_TRIGGER_MULT_TYPE_LABEL, IDC_TRIGGER_MULT_TYPE}, multiple);
+        Enable({IDC_TRIGGER_MULT_GROUP, IDC_TRIGGER_MULT_TYPE_LABEL, IDC_TRIGGER_MULT_TYPE},
+               multiple);
         SelectData(IDC_TRIGGER_MULT_TYPE, multiple ? mult_.type : kNone);
         const bool multExternal = multiple && mult_.type == ExternalTrigger;
-        Enable({IDC_TRIGGER_MULT_TRANSITION_LABEL, IDC_TRIGGER_MULT_TRANSITION, IDC_TRIGGER_MODE_LABEL,
-                IDC_TRIGGER_MODE},
+        Enable({IDC_TRIGGER_MULT_TRANSITION_LABEL, IDC_TRIGGER_MULT_TRANSITION,
+                IDC_TRIGGER_MODE_LABEL, IDC_TRIGGER_MODE},
                multExternal);
         SelectData(IDC_TRIGGER_MULT_TRANSITION, multExternal ? mult_.transition : kNone);
         ClearList(IDC_TRIGGER_MODE);
