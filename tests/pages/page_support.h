@@ -129,4 +129,53 @@ private:
     std::wstring title_;
 };
 
+// A child window of this process's visible top-level windows with the control id.
+inline HWND FindItemOnScreen(int id) {
+    struct Search {
+        int id;
+        HWND found;
+    } search{id, nullptr};
+    EnumWindows(
+        [](HWND window, LPARAM param) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(param);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            if (owner != GetCurrentProcessId() || !IsWindowVisible(window)) return TRUE;
+            EnumChildWindows(
+                window,
+                [](HWND child, LPARAM param) -> BOOL {
+                    auto* s = reinterpret_cast<Search*>(param);
+                    if (GetDlgCtrlID(child) != s->id) return TRUE;
+                    s->found = child;
+                    return FALSE;
+                },
+                param);
+            return s->found == nullptr;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// The page in the platform's property frame, as a design environment shows it: `look` gets
+// the page's dialog (found by its control `id`) on a thread of its own, then the frame is
+// closed with OK. True when the page showed in the frame.
+inline bool ShowInFrame(REFCLSID clsid, IDispatch* control, int id,
+                        const std::function<void(HWND)>& look) {
+    bool shown = false;
+    std::thread watcher([&] {
+        HWND item = nullptr;
+        for (int i = 0; i < 500 && !item; ++i, Sleep(20)) item = FindItemOnScreen(id);
+        if (!item) return;
+        shown = true;
+        look(GetParent(item));
+        Press(GetAncestor(item, GA_ROOT), IDOK);
+    });
+    IUnknown* object = control;
+    CLSID page = clsid;
+    const HRESULT hr = OleCreatePropertyFrame(nullptr, 0, 0, L"Corvid", 1, &object, 1, &page,
+                                              LOCALE_USER_DEFAULT, 0, nullptr);
+    watcher.join();
+    return SUCCEEDED(hr) && shown;
+}
+
 } // namespace test
