@@ -52,8 +52,8 @@ TEST_F(InputPageTest, WithoutADeviceEverythingIsDisabledAndEmpty) {
     ActivePage page(CLSID_InputPage, control_.Get());
     ASSERT_TRUE(page.Active());
     EXPECT_EQ(page.Title(), L"Input");
-    for (int id : {IDC_INPUT_SOURCE, IDC_INPUT_BASED, IDC_INPUT_TYPE, IDC_INPUT_FILTER, IDC_INPUT_LUT,
-                   IDC_INPUT_GAIN}) {
+    for (int id : {IDC_INPUT_SOURCE, IDC_INPUT_BASED, IDC_INPUT_TYPE, IDC_INPUT_FILTER,
+                   IDC_INPUT_LUT, IDC_INPUT_GAIN}) {
         EXPECT_TRUE(page.Entries(id).empty()) << id;
         EXPECT_FALSE(page.Enabled(id)) << id;
     }
@@ -74,16 +74,38 @@ struct BoardView {
 
 TEST_F(InputPageTest, OffersWhatEachBoardHas) {
     const BoardView views[] = {
-        {L"SIM7100", {L"Composite", L"Variable Scan"}, 5, true, true, false, {L"Internal", L"External"}, L"Internal"},
-        {L"SIM7400", {L"Composite", L"Variable Scan"}, 5, true, true, true, {L"Internal", L"External"}, L"Internal"},
+        {L"SIM7100",
+         {L"Composite", L"Variable Scan"},
+         5,
+         true,
+         true,
+         false,
+         {L"Internal", L"External"},
+         L"Internal"},
+        {L"SIM7400",
+         {L"Composite", L"Variable Scan"},
+         5,
+         true,
+         true,
+         true,
+         {L"Internal", L"External"},
+         L"Internal"},
         {L"SIM7700", {L"Variable Scan"}, 3, false, false, false, {L"External"}, L"External"},
         {L"SIM7300", {L"Composite", L"Variable Scan", L"YC"}, 4, true, false, false, {L""}, L""},
-        {L"SIM7500", {L"Composite", L"Variable Scan", L"RGB"}, 3, false, false, false, {L"Internal"}, L"Internal"},
+        {L"SIM7500",
+         {L"Composite", L"Variable Scan", L"RGB"},
+         3,
+         false,
+         false,
+         false,
+         {L"Internal"},
+         L"Internal"},
         {L"SIM7400LS", {}, 2, false, true, true, {L"Internal", L"External"}, L"Internal"},
         {L"SIM760X", {L"Composite", L"YC"}, 3, false, false, false, {L""}, L""},
     };
     for (const BoardView& view : views) {
-        SCOPED_TRACE(testing::Message() << std::string(view.board, view.board + wcslen(view.board)));
+        SCOPED_TRACE(testing::Message()
+                     << std::string(view.board, view.board + wcslen(view.board)));
         ASSERT_TRUE(OpenBoard(control_.Get(), view.board));
         ActivePage page(CLSID_InputPage, control_.Get());
         ASSERT_TRUE(page.Active());
@@ -92,7 +114,8 @@ TEST_F(InputPageTest, OffersWhatEachBoardHas) {
         ASSERT_EQ(based.size(), view.basedEntries);
         EXPECT_EQ(based[0], L"Disabled");
         EXPECT_EQ(page.Selection(IDC_INPUT_BASED), L"Disabled");
-        EXPECT_EQ(page.Entries(IDC_INPUT_SOURCE).back(), L"Channel " + std::to_wstring(based.size() - 2));
+        EXPECT_EQ(page.Entries(IDC_INPUT_SOURCE).back(),
+                  L"Channel " + std::to_wstring(based.size() - 2));
         EXPECT_EQ(page.Selection(IDC_INPUT_SOURCE), L"Channel 0");
         EXPECT_EQ(page.Enabled(IDC_INPUT_FILTER), view.filter);
         EXPECT_EQ(page.Enabled(IDC_INPUT_REFERENCE_SLIDER), view.levels);
@@ -106,7 +129,8 @@ TEST_F(InputPageTest, OffersWhatEachBoardHas) {
 
 TEST_F(InputPageTest, GainSelectsItsEntry) {
     ASSERT_TRUE(OpenBoard(control_.Get(), L"SIM7400"));
-    for (const auto& [gain, entry] : {std::pair{50, L"0.5"}, {100, L"1"}, {200, L"2"}, {400, L"4"}}) {
+    for (const auto& [gain, entry] :
+         {std::pair{50, L"0.5"}, {100, L"1"}, {200, L"2"}, {400, L"4"}}) {
         ASSERT_EQ(corvid_->put_Gain(static_cast<GainEnum>(gain)), S_OK);
         ActivePage page(CLSID_InputPage, control_.Get());
         EXPECT_EQ(page.Selection(IDC_INPUT_GAIN), entry) << gain;
@@ -227,7 +251,8 @@ TEST_F(InputPageTest, AFailedWriteShowsTheErrorBoxAndStops) {
     ASSERT_TRUE(port.ok());
     port.FailNext(msg::STM_SET_INPUT_CONTROL, drv::STS_RANGE);
     const std::wstring description =
-        Wide(PutProperty(control_.Get(), L"InputFilter", Long(AC_50Hz_Filter)).exception.bstrDescription);
+        Wide(PutProperty(control_.Get(), L"InputFilter", Long(AC_50Hz_Filter))
+                 .exception.bstrDescription);
     ASSERT_FALSE(description.empty());
 
     ActivePage page(CLSID_InputPage, control_.Get());
@@ -248,16 +273,19 @@ TEST_F(InputPageTest, EveryBoardInThePropertyFrame) {
         ASSERT_TRUE(OpenBoard(control_.Get(), board.name));
         size_t sources = 0;
         EXPECT_TRUE(ShowInFrame(CLSID_InputPage, control_.Get(), IDC_INPUT_BASED, [&](HWND dialog) {
-            sources = static_cast<size_t>(SendDlgItemMessageW(dialog, IDC_INPUT_SOURCE, CB_GETCOUNT, 0, 0));
+            sources = static_cast<size_t>(
+                SendDlgItemMessageW(dialog, IDC_INPUT_SOURCE, CB_GETCOUNT, 0, 0));
         }));
         EXPECT_GT(sources, 0u);
 
         BoxWatcher readBox(L"CInputPage::GetFeatureSupport"), applyBox(L"CInputPage::Apply");
         {
             ActivePage page(CLSID_InputPage, control_.Get());
-            for (int id : {IDC_INPUT_BASED, IDC_INPUT_SOURCE, IDC_INPUT_FILTER, IDC_INPUT_TYPE, IDC_INPUT_LUT,
-                           IDC_INPUT_GAIN, IDC_INPUT_CLOCK_SOURCE, IDC_INPUT_CLOCK_TRANSITION})
-                if (page.Enabled(id) && !page.Selection(id).empty()) page.Choose(id, page.Selection(id));
+            for (int id : {IDC_INPUT_BASED, IDC_INPUT_SOURCE, IDC_INPUT_FILTER, IDC_INPUT_TYPE,
+                           IDC_INPUT_LUT, IDC_INPUT_GAIN, IDC_INPUT_CLOCK_SOURCE,
+                           IDC_INPUT_CLOCK_TRANSITION})
+                if (page.Enabled(id) && !page.Selection(id).empty())
+                    page.Choose(id, page.Selection(id));
             EXPECT_EQ(page.Apply(), S_OK);
         }
         EXPECT_EQ(readBox.Texts(), std::vector<std::wstring>{});
