@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cwchar>
+#include <functional>
 #include <map>
 #include <memory>
 #include <vector>
@@ -67,6 +68,7 @@ enum Change : unsigned {
     kClockSourceChange = 1u << 8,
     kFrequencyChange = 1u << 9,
     kTransitionChange = 1u << 10,
+    kTableChange = 1u << 11, // tables set up with Identity or Inverse
 };
 
 // What the board offers.
@@ -497,7 +499,7 @@ private:
         if (lut < 0 || features_.lutEntries <= 0) return;
         table_ = pending_[lut] = Ramp(features_.lutEntries, features_.lutMax, inverse);
         RedrawTable();
-        SetDirty();
+        Mark(kTableChange);
     }
 
     void RedrawTable() const {
@@ -527,87 +529,86 @@ private:
 
     // ---- Applying ----
 
-    bool Changed(Change change) const { return (changes_ & change) != 0; }
-    void Done(Change change) { changes_ &= ~change; }
+    long Chosen(int list, long otherwise) const {
+        return static_cast<long>(SelectedData(list, otherwise));
+    }
 
-    // Writes what changed in the board's order; the first failure ends it.
-    HRESULT ApplyChanges(ICorvid3& control) {
-        const Features& f = features_;
-        HRESULT hr = S_OK;
-        if (Changed(kBasedChange)) {
-            // The source is set before the mode is switched on, so that the board selects
-            // the chosen source at once; switching off releases the kept one.
-            const long based = static_cast<long>(SelectedData(IDC_INPUT_BASED, kDisabled));
-            if (based == kDisabled)
-                hr = control.put_BasedSourceModeEnable(VARIANT_FALSE);
-            else if (SUCCEEDED(hr = control.put_BasedSource(static_cast<VideoSourceEnum>(based))))
-                hr = control.put_BasedSourceModeEnable(VARIANT_TRUE);
-            if (FAILED(hr)) return hr;
-            Done(kBasedChange);
-        }
-        if (Changed(kSourceChange)) {
-            const long source = static_cast<long>(SelectedData(IDC_INPUT_SOURCE, values_.source));
-            if (FAILED(hr = control.put_VideoInputSource(static_cast<VideoSourceEnum>(source))))
-                return hr;
-            Done(kSourceChange);
-        }
-        if (Changed(kFilterChange)) {
-            const long filter = static_cast<long>(SelectedData(IDC_INPUT_FILTER, values_.filter));
-            if (FAILED(hr = control.put_InputFilter(static_cast<InputFilterEnum>(filter))))
-                return hr;
-            Done(kFilterChange);
-        }
-        if (Changed(kTypeChange)) {
-            const long type = static_cast<long>(SelectedData(IDC_INPUT_TYPE, values_.signalType));
-            if (FAILED(hr = control.put_VideoSignalType(static_cast<VideoSignalTypeEnum>(type))))
-                return hr;
-            Done(kTypeChange);
-        }
-        if (Changed(kLutChange)) {
-            const long lut = static_cast<long>(SelectedData(IDC_INPUT_LUT, values_.lut));
-            if (FAILED(hr = control.put_InputLUT(f.deviceType == KV7500 ? lut / 3 : lut)))
-                return hr;
-            Done(kLutChange);
-        }
+    // The source is set before the mode is switched on, so that the board selects the chosen
+    // source at once; switching off releases the kept one.
+    HRESULT WriteBased(ICorvid3& control) const {
+        const long based = Chosen(IDC_INPUT_BASED, kDisabled);
+        if (based == kDisabled) return control.put_BasedSourceModeEnable(VARIANT_FALSE);
+        const HRESULT hr = control.put_BasedSource(static_cast<VideoSourceEnum>(based));
+        return FAILED(hr) ? hr : control.put_BasedSourceModeEnable(VARIANT_TRUE);
+    }
+
+    HRESULT WriteTables() {
         while (!pending_.empty()) {
             auto table = pending_.begin();
-            if (FAILED(hr = TransferTable(table->first, table->second, true))) return hr;
+            if (const HRESULT hr = TransferTable(table->first, table->second, true); FAILED(hr))
+                return hr;
             pending_.erase(table);
         }
-        if (Changed(kGainChange) && f.deviceType != KV7100) {
-            const long gain = static_cast<long>(SelectedData(IDC_INPUT_GAIN, values_.gain));
-            if (FAILED(hr = control.put_Gain(static_cast<GainEnum>(gain)))) return hr;
-            Done(kGainChange);
-        }
-        // The levels are written as the sliders stand: the text shows them rounded.
-        if (Changed(kReferenceChange)) {
-            if (FAILED(hr = control.put_Reference(SliderPosition(IDC_INPUT_REFERENCE_SLIDER))))
-                return hr;
-            Done(kReferenceChange);
-        }
-        if (Changed(kOffsetChange)) {
-            if (FAILED(hr = control.put_Offset(SliderPosition(IDC_INPUT_OFFSET_SLIDER)))) return hr;
-            Done(kOffsetChange);
-        }
-        if (Changed(kClockSourceChange)) {
-            const long source =
-                static_cast<long>(SelectedData(IDC_INPUT_CLOCK_SOURCE, values_.clockSource));
-            if (FAILED(hr = control.put_ClockSource(static_cast<ClockSourceEnum>(source))))
-                return hr;
-            Done(kClockSourceChange);
-        }
-        if (Changed(kFrequencyChange) && (f.clockSources & InternalClock)) {
-            if (FAILED(hr = control.put_ClockFrequency(
-                           static_cast<long>(Unsigned(IDC_INPUT_FREQUENCY)))))
-                return hr;
-            Done(kFrequencyChange);
-        }
-        if (Changed(kTransitionChange) && (f.clockSources & ExternalClock)) {
-            const long transition =
-                static_cast<long>(SelectedData(IDC_INPUT_CLOCK_TRANSITION, values_.transition));
-            if (FAILED(hr = control.put_ClockTransition(static_cast<TransitionEnum>(transition))))
-                return hr;
-            Done(kTransitionChange);
+        return S_OK;
+    }
+
+    // Writes what changed in the board's order; the first failure ends it and leaves the
+    // changes not yet written waiting.
+    HRESULT ApplyChanges(ICorvid3& control) {
+        const Features& f = features_;
+        const Values& v = values_;
+        if (f.deviceType == KV7100) changes_ &= ~kGainChange; // fixed at 1
+        if (!(f.clockSources & InternalClock)) changes_ &= ~kFrequencyChange;
+        if (!(f.clockSources & ExternalClock)) changes_ &= ~kTransitionChange;
+        // The KV7500's lookup table control picks a set of three tables.
+        const long lutSet = f.deviceType == KV7500 ? 3 : 1;
+        using Source = VideoSourceEnum;
+        using Filter = InputFilterEnum;
+        using Signal = VideoSignalTypeEnum;
+        using Clock = ClockSourceEnum;
+        using Transition = TransitionEnum;
+        const std::pair<unsigned, std::function<HRESULT()>> steps[] = {
+            {kBasedChange, [&] { return WriteBased(control); }},
+            {kSourceChange,
+             [&] {
+                 return control.put_VideoInputSource(Source(Chosen(IDC_INPUT_SOURCE, v.source)));
+             }},
+            {kFilterChange,
+             [&] { return control.put_InputFilter(Filter(Chosen(IDC_INPUT_FILTER, v.filter))); }},
+            {kTypeChange,
+             [&] {
+                 return control.put_VideoSignalType(Signal(Chosen(IDC_INPUT_TYPE, v.signalType)));
+             }},
+            {kLutChange,
+             [&] { return control.put_InputLUT(Chosen(IDC_INPUT_LUT, v.lut) / lutSet); }},
+            {kTableChange, [&] { return WriteTables(); }},
+            {kGainChange,
+             [&] { return control.put_Gain(GainEnum(Chosen(IDC_INPUT_GAIN, v.gain))); }},
+            // The levels are written as the sliders stand: the texts show them rounded.
+            {kReferenceChange,
+             [&] { return control.put_Reference(SliderPosition(IDC_INPUT_REFERENCE_SLIDER)); }},
+            {kOffsetChange,
+             [&] { return control.put_Offset(SliderPosition(IDC_INPUT_OFFSET_SLIDER)); }},
+            {kClockSourceChange,
+             [&] {
+                 return control.put_ClockSource(
+                     Clock(Chosen(IDC_INPUT_CLOCK_SOURCE, v.clockSource)));
+             }},
+            {kFrequencyChange,
+             [&] {
+                 return control.put_ClockFrequency(
+                     static_cast<long>(Unsigned(IDC_INPUT_FREQUENCY)));
+             }},
+            {kTransitionChange,
+             [&] {
+                 return control.put_ClockTransition(
+                     Transition(Chosen(IDC_INPUT_CLOCK_TRANSITION, v.transition)));
+             }},
+        };
+        for (const auto& [change, write] : steps) {
+            if (!(changes_ & change)) continue;
+            if (const HRESULT hr = write(); FAILED(hr)) return hr;
+            changes_ &= ~change;
         }
         return S_OK;
     }

@@ -13,8 +13,6 @@ using imaging::BasedSourceBlock;
 using imaging::InputControlWriteBlock;
 using imaging::ParamWriteBlock;
 
-constexpr wchar_t kHelpQuestion[] = L"\nWould you like to see additional help?";
-
 class InputPageTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -249,11 +247,9 @@ TEST_F(InputPageTest, AFailedWriteShowsTheErrorBoxAndStops) {
     ASSERT_TRUE(OpenBoard(control_.Get(), L"SIM7100"));
     DriverPort port(L"kvboard.drv");
     ASSERT_TRUE(port.ok());
-    port.FailNext(msg::STM_SET_INPUT_CONTROL, drv::STS_RANGE);
-    const std::wstring description =
-        Wide(PutProperty(control_.Get(), L"InputFilter", Long(AC_50Hz_Filter))
-                 .exception.bstrDescription);
-    ASSERT_FALSE(description.empty());
+    const std::wstring text = ErrorBoxText(control_.Get(), port, msg::STM_SET_INPUT_CONTROL,
+                                           drv::STS_RANGE, L"InputFilter", Long(AC_50Hz_Filter));
+    ASSERT_FALSE(text.empty());
 
     ActivePage page(CLSID_InputPage, control_.Get());
     page.Choose(IDC_INPUT_FILTER, L"DC Coupled, None");
@@ -261,7 +257,7 @@ TEST_F(InputPageTest, AFailedWriteShowsTheErrorBoxAndStops) {
     port.FailNext(msg::STM_SET_INPUT_CONTROL, drv::STS_RANGE);
     BoxWatcher box(L"CInputPage::Apply");
     page.Apply();
-    EXPECT_EQ(box.Texts(), std::vector<std::wstring>{description + kHelpQuestion});
+    EXPECT_EQ(box.Texts(), std::vector<std::wstring>{text});
     EXPECT_EQ(LongOf(GetProperty(control_.Get(), L"InputLUT")), 0); // not reached
 }
 
@@ -271,25 +267,11 @@ TEST_F(InputPageTest, EveryBoardInThePropertyFrame) {
     for (const SimBoard& board : kSimBoards) {
         SCOPED_TRACE(testing::Message() << board.model);
         ASSERT_TRUE(OpenBoard(control_.Get(), board.name));
-        size_t sources = 0;
-        EXPECT_TRUE(ShowInFrame(CLSID_InputPage, control_.Get(), IDC_INPUT_BASED, [&](HWND dialog) {
-            sources = static_cast<size_t>(
-                SendDlgItemMessageW(dialog, IDC_INPUT_SOURCE, CB_GETCOUNT, 0, 0));
-        }));
-        EXPECT_GT(sources, 0u);
-
-        BoxWatcher readBox(L"CInputPage::GetFeatureSupport"), applyBox(L"CInputPage::Apply");
-        {
-            ActivePage page(CLSID_InputPage, control_.Get());
-            for (int id : {IDC_INPUT_BASED, IDC_INPUT_SOURCE, IDC_INPUT_FILTER, IDC_INPUT_TYPE,
-                           IDC_INPUT_LUT, IDC_INPUT_GAIN, IDC_INPUT_CLOCK_SOURCE,
-                           IDC_INPUT_CLOCK_TRANSITION})
-                if (page.Enabled(id) && !page.Selection(id).empty())
-                    page.Choose(id, page.Selection(id));
-            EXPECT_EQ(page.Apply(), S_OK);
-        }
-        EXPECT_EQ(readBox.Texts(), std::vector<std::wstring>{});
-        EXPECT_EQ(applyBox.Texts(), std::vector<std::wstring>{});
+        EXPECT_EQ(ShowAndReapply(CLSID_InputPage, control_.Get(), L"CInputPage",
+                                 {IDC_INPUT_BASED, IDC_INPUT_SOURCE, IDC_INPUT_FILTER,
+                                  IDC_INPUT_TYPE, IDC_INPUT_LUT, IDC_INPUT_GAIN,
+                                  IDC_INPUT_CLOCK_SOURCE, IDC_INPUT_CLOCK_TRANSITION}),
+                  std::vector<std::wstring>{});
     }
 }
 

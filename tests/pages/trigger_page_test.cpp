@@ -121,11 +121,9 @@ TEST_F(TriggerPageTest, AFailedWriteShowsTheErrorBoxAndStops) {
     ASSERT_TRUE(OpenBoard(control_.Get(), L"SIM7100"));
     DriverPort port(L"kvboard.drv");
     ASSERT_TRUE(port.ok());
-    port.FailNext(msg::STM_SET_TRIGGER, drv::STS_BUSY);
-    const std::wstring description =
-        Wide(PutProperty(control_.Get(), L"TriggerType", Long(ExternalTrigger))
-                 .exception.bstrDescription);
-    ASSERT_FALSE(description.empty());
+    const std::wstring text = ErrorBoxText(control_.Get(), port, msg::STM_SET_TRIGGER,
+                                           drv::STS_BUSY, L"TriggerType", Long(ExternalTrigger));
+    ASSERT_FALSE(text.empty());
 
     ActivePage page(CLSID_TriggerPage, control_.Get());
     page.Choose(IDC_TRIGGER_TYPE, L"External");
@@ -135,8 +133,7 @@ TEST_F(TriggerPageTest, AFailedWriteShowsTheErrorBoxAndStops) {
     BoxWatcher box(L"CTriggerPage::Apply");
     page.Apply();
     port.StopTrace();
-    EXPECT_EQ(box.Texts(),
-              std::vector<std::wstring>{description + L"\nWould you like to see additional help?"});
+    EXPECT_EQ(box.Texts(), std::vector<std::wstring>{text});
     EXPECT_TRUE(RecordsOf(port.Trace(), msg::STM_SET_MULT_TRIGGER).empty());
 }
 
@@ -179,24 +176,10 @@ TEST_F(TriggerPageTest, EveryBoardInThePropertyFrame) {
     for (const SimBoard& board : kSimBoards) {
         SCOPED_TRACE(testing::Message() << board.model);
         ASSERT_TRUE(OpenBoard(control_.Get(), board.name));
-        size_t types = 0;
-        EXPECT_TRUE(
-            ShowInFrame(CLSID_TriggerPage, control_.Get(), IDC_TRIGGER_TYPE, [&](HWND dialog) {
-                types = static_cast<size_t>(
-                    SendDlgItemMessageW(dialog, IDC_TRIGGER_TYPE, CB_GETCOUNT, 0, 0));
-            }));
-        EXPECT_EQ(types, 2u);
-
-        BoxWatcher readBox(L"CTriggerPage::GetFeatureSupport"), applyBox(L"CTriggerPage::Apply");
-        {
-            ActivePage page(CLSID_TriggerPage, control_.Get());
-            for (int id : kAllControls)
-                if (page.Enabled(id) && !page.Selection(id).empty())
-                    page.Choose(id, page.Selection(id));
-            EXPECT_EQ(page.Apply(), S_OK);
-        }
-        EXPECT_EQ(readBox.Texts(), std::vector<std::wstring>{});
-        EXPECT_EQ(applyBox.Texts(), std::vector<std::wstring>{});
+        EXPECT_EQ(ShowAndReapply(CLSID_TriggerPage, control_.Get(), L"CTriggerPage",
+                                 {IDC_TRIGGER_TYPE, IDC_TRIGGER_TRANSITION, IDC_TRIGGER_MULT_TYPE,
+                                  IDC_TRIGGER_MULT_TRANSITION, IDC_TRIGGER_MODE}),
+                  std::vector<std::wstring>{});
     }
 }
 
