@@ -206,7 +206,9 @@ private:
         std::vector<LONG> table;
         const HRESULT hr = GetFeatureSupport(features, values, table);
         if (FAILED(hr)) {
-            Present(hr, kReadSource); // the page keeps what it showed
+            Present(hr, kReadSource);
+            // The page keeps what it showed; before its first reading that is nothing.
+            if (features_.deviceType == 0) Show();
             return;
         }
         features_ = features;

@@ -261,6 +261,22 @@ TEST_F(InputPageTest, AFailedWriteShowsTheErrorBoxAndStops) {
     EXPECT_EQ(LongOf(GetProperty(control_.Get(), L"InputLUT")), 0); // not reached
 }
 
+TEST_F(InputPageTest, AFailedReadShowsTheErrorBoxAndLeavesThePageDisabled) {
+    ASSERT_TRUE(OpenBoard(control_.Get(), L"SIM7100"));
+    DriverPort port(L"kvboard.drv");
+    ASSERT_TRUE(port.ok());
+    // A failed read says what a failed write with the same status says.
+    const std::wstring text = ErrorBoxText(control_.Get(), port, msg::STM_SET_INPUT_CONTROL,
+                                           drv::STS_BUSY, L"InputFilter", Long(AC_50Hz_Filter));
+    port.FailNext(msg::STM_GET_INPUT_CONTROL, drv::STS_BUSY);
+    BoxWatcher box(L"CInputPage::GetFeatureSupport");
+    ActivePage page(CLSID_InputPage, control_.Get());
+    box.Stop();
+    EXPECT_EQ(box.Texts(), std::vector<std::wstring>{text});
+    for (int id : {IDC_INPUT_SOURCE, IDC_INPUT_FILTER, IDC_INPUT_REFERENCE_SLIDER})
+        EXPECT_FALSE(page.Enabled(id)) << id;
+}
+
 // Every board in the platform's property frame, then every list chosen again and applied:
 // nothing the board offers fails.
 TEST_F(InputPageTest, EveryBoardInThePropertyFrame) {
