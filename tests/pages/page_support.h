@@ -129,4 +129,93 @@ private:
     std::wstring title_;
 };
 
+// A child window of this process's visible top-level windows with the control id.
+inline HWND FindItemOnScreen(int id) {
+    struct Search {
+        int id;
+        HWND found;
+    } search{id, nullptr};
+    EnumWindows(
+        [](HWND window, LPARAM param) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(param);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            if (owner != GetCurrentProcessId() || !IsWindowVisible(window)) return TRUE;
+            EnumChildWindows(
+                window,
+                [](HWND child, LPARAM param) -> BOOL {
+                    auto* s = reinterpret_cast<Search*>(param);
+                    if (GetDlgCtrlID(child) != s->id) return TRUE;
+                    s->found = child;
+                    return FALSE;
+                },
+                param);
+            return s->found == nullptr;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// The page in the platform's property frame, as a design environment shows it: `look` gets
+// the page's dialog (found by its control `id`) on a thread of its own, then the frame is
+// closed with OK. True when the page showed in the frame.
+inline bool ShowInFrame(REFCLSID clsid, IDispatch* control, int id,
+                        const std::function<void(HWND)>& look) {
+    bool shown = false;
+    std::thread watcher([&] {
+        HWND item = nullptr;
+        for (int i = 0; i < 500 && !item; ++i, Sleep(20)) item = FindItemOnScreen(id);
+        if (!item) return;
+        shown = true;
+        look(GetParent(item));
+        Press(GetAncestor(item, GA_ROOT), IDOK);
+    });
+    IUnknown* object = control;
+    CLSID page = clsid;
+    const HRESULT hr = OleCreatePropertyFrame(nullptr, 0, 0, L"Corvid", 1, &object, 1, &page,
+                                              LOCALE_USER_DEFAULT, 0, nullptr);
+    watcher.join();
+    return SUCCEEDED(hr) && shown;
+}
+
+// On the open board: the page in the platform's property frame, then every enabled list of
+// `lists` chosen again as it stands and applied. Answers the texts of the page's error boxes
+// (titled "<page class>::GetFeatureSupport" and "<page class>::Apply") and a note when the
+// frame did not show the page; nothing when all went well. The first list always has entries.
+inline std::vector<std::wstring> ShowAndReapply(REFCLSID clsid, IDispatch* control,
+                                                const std::wstring& pageClass,
+                                                std::initializer_list<int> lists) {
+    std::vector<std::wstring> problems;
+    LRESULT entries = 0;
+    const int first = *lists.begin();
+    if (!ShowInFrame(clsid, control, first, [&](HWND dialog) {
+            entries = SendDlgItemMessageW(dialog, first, CB_GETCOUNT, 0, 0);
+        }) ||
+        entries <= 0)
+        problems.push_back(L"not shown in the property frame");
+    BoxWatcher read(pageClass + L"::GetFeatureSupport"), apply(pageClass + L"::Apply");
+    {
+        ActivePage page(clsid, control);
+        for (int id : lists)
+            if (page.Enabled(id) && !page.Selection(id).empty()) page.Choose(id, page.Selection(id));
+        if (page.Apply() != S_OK) problems.push_back(L"Apply failed");
+    }
+    for (BoxWatcher* box : {&read, &apply}) {
+        box->Stop();
+        for (const std::wstring& text : box->Texts()) problems.push_back(text);
+    }
+    return problems;
+}
+
+// What a page's error box says when writing `property` fails because the board answers
+// `message` with the driver status: the control's description of that failure (taken from a
+// write of the property that fails that way) and the help question.
+inline std::wstring ErrorBoxText(IDispatch* control, DriverPort& port, uint32_t message,
+                                 uint32_t status, const wchar_t* property, VARIANT value) {
+    port.FailNext(message, status);
+    const std::wstring description =
+        Wide(PutProperty(control, property, value).exception.bstrDescription);
+    return description.empty() ? L"" : description + L"\nWould you like to see additional help?";
+}
+
 } // namespace test
