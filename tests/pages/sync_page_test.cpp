@@ -178,6 +178,31 @@ TEST_F(SyncPageTest, AFailedWriteShowsTheErrorBox) {
     EXPECT_EQ(RecordsOf(port.Trace(), msg::STM_SET_INPUT_CONTROL).size(), 1u); // stopped there
 }
 
+// A sync master whose parameters the board does not give is only switched on Apply.
+TEST_F(SyncPageTest, AMasterWithoutParametersIsOnlySwitched) {
+    ASSERT_TRUE(OpenBoard(control_.Get(), L"SIM7300"));
+    ASSERT_EQ(PutProperty(control_.Get(), L"SyncMasterEnabled", Long(0)).hr, S_OK);
+    ActivePage page(CLSID_SyncPage, control_.Get());
+    EXPECT_TRUE(page.Enabled(IDC_SYNC_MASTER_ENABLED));
+    EXPECT_FALSE(page.Checked(IDC_SYNC_MASTER_ENABLED));
+    EXPECT_EQ(page.Text(IDC_SYNC_PHASE), L"");
+    page.Click(IDC_SYNC_MASTER_ENABLED);
+    EXPECT_FALSE(page.Enabled(IDC_SYNC_PHASE));
+    EXPECT_EQ(page.Apply(), S_OK);
+    EXPECT_EQ(LongOf(GetProperty(control_.Get(), L"SyncMasterEnabled")), -1);
+}
+
+// The page reads again when the host changes the video signal type.
+TEST_F(SyncPageTest, FollowsTheVideoSignalType) {
+    ASSERT_TRUE(OpenBoard(control_.Get(), L"SIM7100"));
+    ActivePage page(CLSID_SyncPage, control_.Get());
+    EXPECT_TRUE(page.Enabled(IDC_SYNC_SOURCE));
+    ASSERT_EQ(PutProperty(control_.Get(), L"VideoSignalType", Long(VarScanVideo)).hr, S_OK);
+    EXPECT_FALSE(page.Enabled(IDC_SYNC_SOURCE));
+    EXPECT_TRUE(page.Enabled(IDC_SYNC_HTRANSITION));
+    EXPECT_EQ(page.Selection(IDC_SYNC_HTRANSITION), L"On High To Low");
+}
+
 // Every board: the page reads without an error box.
 TEST_F(SyncPageTest, EveryBoardReads) {
     for (const SimBoard& board : kSimBoards) {
