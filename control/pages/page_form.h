@@ -72,6 +72,11 @@ protected:
     void ClearDirty() const {
         if (host_) host_->SetDirty(false);
     }
+    // The user changed a group of controls: its flag up, the page dirty.
+    void Changed(bool& flag) const {
+        flag = true;
+        SetDirty();
+    }
     // The form, not the user, changes its controls while this lives: their notifications
     // do not mark the page dirty.
     class Showing {

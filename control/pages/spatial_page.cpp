@@ -159,11 +159,6 @@ public:
     }
 
 private:
-    void Changed(bool& flag) {
-        flag = true;
-        SetDirty();
-    }
-
     // ---- Reading ----
 
     void Read() {

@@ -138,11 +138,6 @@ public:
     }
 
 private:
-    void Changed(bool& flag) {
-        flag = true;
-        SetDirty();
-    }
-
     bool Composite() const {
         const long type = features_.signalType;
         return (type == CompositeVideo || type == RGBVideo) && features_.sourceKinds != 0;

@@ -11,16 +11,7 @@ namespace msg = imaging::msg;
 namespace drv = imaging::drv;
 using imaging::InputControlWriteBlock;
 
-class SpatialPageTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_HRESULT_SUCCEEDED(apartment_.Result());
-        control_ = CreateControl();
-        ASSERT_TRUE(control_);
-    }
-    Apartment apartment_;
-    ComPtr<IDispatch> control_;
-};
+class SpatialPageTest : public PageTest {};
 
 struct AreaEdit {
     int id;

@@ -2,9 +2,7 @@
 // writes of only the changed groups in the board's order, and its error box.
 #include "page_support.h"
 
-#include "kvtestdrv.h"
 #include "sync_page.h"
-#include "test_services.h"
 
 namespace test {
 namespace {
@@ -14,16 +12,7 @@ namespace drv = imaging::drv;
 using imaging::InputControlWriteBlock;
 using imaging::ParamWriteBlock;
 
-class SyncPageTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_HRESULT_SUCCEEDED(apartment_.Result());
-        control_ = CreateControl();
-        ASSERT_TRUE(control_);
-    }
-    Apartment apartment_;
-    ComPtr<IDispatch> control_;
-};
+class SyncPageTest : public PageTest {};
 
 TEST_F(SyncPageTest, ShowsTheSourceAndTheSyncMasterOfEachBoard) {
     struct Case {
@@ -71,25 +60,14 @@ TEST_F(SyncPageTest, ShowsTheSourceAndTheSyncMasterOfEachBoard) {
 // A board of the tests' own driver answering every sync master parameter with 1250: the phase
 // shows hundredths of a percent, right-aligned in six characters.
 TEST_F(SyncPageTest, APhaseShowsInHundredths) {
-    ComPtr<IDispatch> holder = CreateControl();
-    ASSERT_TRUE(holder && OpenBoard(holder.Get(), L"SIM7100"));
-    TestService service("kvtestdrv.drv");
-    ASSERT_TRUE(service.ok() && service.AddBoard("TSTSYNC", 1));
-    ComPtr<IDispatch> control = CreateControl();
-    ASSERT_TRUE(control && OpenBoard(control.Get(), L"TSTSYNC"));
-    DriverPort port(L"kvtestdrv.drv");
-    KvTestDrvSetAnswerFn setAnswer = nullptr;
-    port.Resolve(setAnswer, "KvTestDrvSetAnswer");
-    ASSERT_TRUE(setAnswer);
+    ScriptedBoard board("TSTSYNC");
+    ASSERT_TRUE(board.ok());
     const uint32_t none = 0, parameter = 1250;
-    setAnswer(msg::STM_QUERY_INPUT_CAPS, &none, sizeof none);
-    setAnswer(msg::STM_7400_GET_SYNC_MASTER_PARAM, &parameter, sizeof parameter);
-    {
-        ActivePage page(CLSID_SyncPage, control.Get());
-        EXPECT_EQ(page.Text(IDC_SYNC_PHASE), L" 12.50");
-        EXPECT_EQ(page.Text(IDC_SYNC_HFREQUENCY), L"1250");
-    }
-    Invoke(control.Get(), L"CloseDevice");
+    board.Answer(msg::STM_QUERY_INPUT_CAPS, &none, sizeof none);
+    board.Answer(msg::STM_7400_GET_SYNC_MASTER_PARAM, &parameter, sizeof parameter);
+    ActivePage page(CLSID_SyncPage, board.Control());
+    EXPECT_EQ(page.Text(IDC_SYNC_PHASE), L" 12.50");
+    EXPECT_EQ(page.Text(IDC_SYNC_HFREQUENCY), L"1250");
 }
 
 // Each change writes its own group and nothing else, in the board's order.
