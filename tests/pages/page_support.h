@@ -177,6 +177,21 @@ private:
     KvTestDrvSetAnswerFn setAnswer_ = nullptr;
 };
 
+// Applies the page and answers what the simulated board received meanwhile; the page is
+// clean afterwards.
+inline std::vector<KvTraceRecord> ApplyTraced(const ActivePage& page) {
+    DriverPort port(L"kvboard.drv");
+    if (!port.ok()) {
+        ADD_FAILURE() << "the board's test port is missing";
+        return {};
+    }
+    port.StartTrace();
+    EXPECT_EQ(page.Apply(), S_OK);
+    port.StopTrace();
+    EXPECT_FALSE(page.Dirty());
+    return port.Trace();
+}
+
 // A child window of this process's visible top-level windows with the control id.
 inline HWND FindItemOnScreen(int id) {
     struct Search {

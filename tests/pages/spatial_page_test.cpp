@@ -76,14 +76,8 @@ TEST_F(SpatialPageTest, ShowsTheAreaAndAppliesItInTheBoardsOrder) {
         page.Type(IDC_SPATIAL_HSCALE, L"50");
         EXPECT_TRUE(page.Dirty());
 
-        DriverPort port(L"kvboard.drv");
-        ASSERT_TRUE(port.ok());
-        port.StartTrace();
-        EXPECT_EQ(page.Apply(), S_OK);
-        port.StopTrace();
-        EXPECT_FALSE(page.Dirty());
         std::vector<std::pair<uint32_t, uint32_t>> writes;
-        for (const KvTraceRecord& r : port.Trace()) {
+        for (const KvTraceRecord& r : ApplyTraced(page)) {
             if (r.Message == kSet)
                 writes.emplace_back(r.Message, BlockOf<InputControlWriteBlock>(r).Control);
             else if (c.master && r.Message == kMaster)

@@ -114,14 +114,8 @@ TEST_F(SyncPageTest, ApplyWritesOnlyTheChangedGroups) {
         ActivePage page(CLSID_SyncPage, control_.Get());
         c.change(page);
         EXPECT_TRUE(page.Dirty());
-        DriverPort port(L"kvboard.drv");
-        ASSERT_TRUE(port.ok());
-        port.StartTrace();
-        EXPECT_EQ(page.Apply(), S_OK);
-        port.StopTrace();
-        EXPECT_FALSE(page.Dirty());
         std::vector<Write> writes;
-        for (const KvTraceRecord& r : port.Trace()) {
+        for (const KvTraceRecord& r : ApplyTraced(page)) {
             if (r.Message == kSet) {
                 const auto b = BlockOf<InputControlWriteBlock>(r);
                 writes.emplace_back(r.Message, b.Control, static_cast<int32_t>(b.Value));
