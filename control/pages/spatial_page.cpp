@@ -172,6 +172,8 @@ private:
         const HRESULT hr = UpdateActiveVideoControls(area);
         if (FAILED(hr)) {
             Present(hr, kAreaSource);
+            // The page keeps what it showed; before its first reading that is nothing.
+            if (!area_.supported) ShowArea();
             return;
         }
         area_ = area;
@@ -184,6 +186,7 @@ private:
         const HRESULT hr = UpdateFrameControls(frames);
         if (FAILED(hr)) {
             Present(hr, kFramesSource);
+            if (!frames_.open) ShowFrames();
             return;
         }
         frames_ = frames;
@@ -423,8 +426,9 @@ private:
     HRESULT WriteArea(ICorvid3& control) const {
         VARIANT_BOOL master = VARIANT_FALSE;
         // A board without a sync master refuses the read: it has none to stop.
-        const bool masterOn =
-            SUCCEEDED(control.get_SyncMasterEnabled(&master)) && master != VARIANT_FALSE;
+        const HRESULT read = control.get_SyncMasterEnabled(&master);
+        if (FAILED(read)) SetErrorInfo(0, nullptr); // not an error of Apply's
+        const bool masterOn = SUCCEEDED(read) && master != VARIANT_FALSE;
         HRESULT hr = masterOn ? control.put_SyncMasterEnabled(VARIANT_FALSE) : S_OK;
         if (SUCCEEDED(hr)) hr = WriteFields(control, {kTotalPixels, kTotalLines});
         if (masterOn) {

@@ -166,8 +166,14 @@ TEST_F(SpatialPageTest, FailuresShowTheErrorBoxUnderTheirSource) {
     }
 }
 
-// Every board: the page reads without an error box.
+// Without a device the page is disabled; every board reads without an error box.
 TEST_F(SpatialPageTest, EveryBoardReads) {
+    {
+        ActivePage page(CLSID_SpatialPage, control_.Get());
+        EXPECT_EQ(page.Title(), L"Spatial");
+        for (int id : {IDC_SPATIAL_TOTAL_PIXELS, IDC_SPATIAL_LEFT, IDC_SPATIAL_ALLOCATE})
+            EXPECT_FALSE(page.Enabled(id)) << id;
+    }
     for (const SimBoard& board : kSimBoards) {
         SCOPED_TRACE(testing::Message() << board.model);
         ASSERT_TRUE(OpenBoard(control_.Get(), board.name));

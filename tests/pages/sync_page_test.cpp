@@ -175,8 +175,15 @@ TEST_F(SyncPageTest, FollowsTheVideoSignalType) {
     EXPECT_EQ(page.Selection(IDC_SYNC_HTRANSITION), L"On High To Low");
 }
 
-// Every board: the page reads without an error box.
+// Without a device the page is disabled; every board reads without an error box.
 TEST_F(SyncPageTest, EveryBoardReads) {
+    {
+        ActivePage page(CLSID_SyncPage, control_.Get());
+        EXPECT_EQ(page.Title(), L"Sync");
+        for (int id : {IDC_SYNC_SOURCE, IDC_SYNC_HTRANSITION, IDC_SYNC_SENTINEL_ENABLED,
+                       IDC_SYNC_MASTER_ENABLED})
+            EXPECT_FALSE(page.Enabled(id)) << id;
+    }
     for (const SimBoard& board : kSimBoards) {
         SCOPED_TRACE(testing::Message() << board.model);
         ASSERT_TRUE(OpenBoard(control_.Get(), board.name));
