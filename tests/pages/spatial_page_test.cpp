@@ -166,8 +166,9 @@ TEST_F(SpatialPageTest, FailuresShowTheErrorBoxUnderTheirSource) {
     }
 }
 
-// Without a device the page is disabled; every board reads without an error box.
-TEST_F(SpatialPageTest, EveryBoardReads) {
+// Without a device the page is disabled; every board reads and allocates a frame with the
+// values shown, without an error box.
+TEST_F(SpatialPageTest, EveryBoardReadsAndAllocates) {
     {
         ActivePage page(CLSID_SpatialPage, control_.Get());
         EXPECT_EQ(page.Title(), L"Spatial");
@@ -177,14 +178,17 @@ TEST_F(SpatialPageTest, EveryBoardReads) {
     for (const SimBoard& board : kSimBoards) {
         SCOPED_TRACE(testing::Message() << board.model);
         ASSERT_TRUE(OpenBoard(control_.Get(), board.name));
-        BoxWatcher area(L"UpdateActiveVideoControls"), frames(L"UpdateFrameControls");
+        BoxWatcher area(L"UpdateActiveVideoControls"), frames(L"UpdateFrameControls"),
+            allocate(L"CSpatialPage::OnAllocate");
         {
             ActivePage page(CLSID_SpatialPage, control_.Get());
-            EXPECT_TRUE(page.Enabled(IDC_SPATIAL_ALLOCATE));
+            page.Click(IDC_SPATIAL_ALLOCATE); // as the board's own settings stand
+            EXPECT_EQ(page.Text(IDC_SPATIAL_FRAME_COUNT), L"1");
         }
-        area.Stop();
-        frames.Stop();
-        EXPECT_TRUE(area.Texts().empty() && frames.Texts().empty());
+        for (BoxWatcher* box : {&area, &frames, &allocate}) {
+            box->Stop();
+            EXPECT_EQ(box->Texts(), std::vector<std::wstring>{});
+        }
     }
 }
 
