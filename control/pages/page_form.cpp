@@ -62,6 +62,20 @@ long PageForm::DeviceType() const {
     return static_cast<long>(type);
 }
 
+HRESULT PageForm::Caps(stSTT_FG_INPUT_CAP_KEY key, void* answer, long size) const {
+    ICorvid3* control = Control();
+    if (!control) return E_UNEXPECTED;
+    const HRESULT hr = control->QueryInputCaps(key, static_cast<long*>(answer), size);
+    return hr == static_cast<HRESULT>(STC_STS_UNSUPKEY) ? S_FALSE : hr;
+}
+
+HRESULT PageForm::Flag(stSTT_FG_INPUT_CAP_KEY key, bool& flag) const {
+    long answer = 0;
+    const HRESULT hr = Caps(key, &answer, sizeof answer);
+    flag = hr == S_OK && answer != 0;
+    return FAILED(hr) ? hr : S_OK;
+}
+
 HRESULT PageForm::Present(HRESULT hr, const wchar_t* source) const {
     com::UniqueBstr description, helpFile;
     DWORD helpContext = 0;

@@ -72,6 +72,11 @@ protected:
     void ClearDirty() const {
         if (host_) host_->SetDirty(false);
     }
+    // The user changed a group of controls: its flag up, the page dirty.
+    void Changed(bool& flag) const {
+        flag = true;
+        SetDirty();
+    }
     // The form, not the user, changes its controls while this lives: their notifications
     // do not mark the page dirty.
     class Showing {
@@ -88,6 +93,11 @@ protected:
 
     // The device type of the first object; 0 without a device (or without a control).
     long DeviceType() const;
+    // Asks the first object's board an input capability. S_FALSE, the answer untouched, when
+    // the board does not know the key: it lacks that feature.
+    HRESULT Caps(stSTT_FG_INPUT_CAP_KEY key, void* answer, long size) const;
+    // A yes-or-no capability; no for a key the board does not know.
+    HRESULT Flag(stSTT_FG_INPUT_CAP_KEY key, bool& flag) const;
 
     // Presents a failed call on the control in the page's error box, titled with the
     // operation's name (null: no name). Returns hr.

@@ -4,6 +4,8 @@
 #pragma once
 
 #include "control_support.h"
+#include "kvtestdrv.h"
+#include "test_services.h"
 #include "test_container.h"
 #include "ui_driver.h"
 
@@ -12,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -128,6 +131,66 @@ private:
     HWND dialog_ = nullptr;
     std::wstring title_;
 };
+
+// The fixture of a page's tests: an apartment and a control.
+class PageTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_HRESULT_SUCCEEDED(apartment_.Result());
+        control_ = CreateControl();
+        ASSERT_TRUE(control_);
+    }
+    Apartment apartment_;
+    ComPtr<IDispatch> control_;
+};
+
+// A board of the tests' own driver (a KV7400 to the control) open on a control of its own,
+// answering each message as the test scripts it. A simulated board stays open meanwhile, so
+// that the common driver's refusal of the test board does not unload it.
+class ScriptedBoard {
+public:
+    explicit ScriptedBoard(const char* name) : holder_(CreateControl()) {
+        if (!holder_ || !OpenBoard(holder_.Get(), L"SIM7100")) return;
+        service_.emplace("kvtestdrv.drv");
+        if (!service_->ok() || !service_->AddBoard(name, 1)) return;
+        control_ = CreateControl();
+        const std::wstring board(name, name + strlen(name));
+        if (!control_ || !OpenBoard(control_.Get(), board.c_str())) return;
+        DriverPort(L"kvtestdrv.drv").Resolve(setAnswer_, "KvTestDrvSetAnswer");
+    }
+    ScriptedBoard(const ScriptedBoard&) = delete;
+    ScriptedBoard& operator=(const ScriptedBoard&) = delete;
+    ~ScriptedBoard() {
+        if (control_) Invoke(control_.Get(), L"CloseDevice");
+    }
+
+    bool ok() const { return setAnswer_ != nullptr; }
+    IDispatch* Control() const { return control_.Get(); }
+    void Answer(uint32_t message, const void* bytes, uint32_t size) const {
+        setAnswer_(message, bytes, size);
+    }
+
+private:
+    ComPtr<IDispatch> holder_;
+    std::optional<TestService> service_;
+    ComPtr<IDispatch> control_;
+    KvTestDrvSetAnswerFn setAnswer_ = nullptr;
+};
+
+// Applies the page and answers what the simulated board received meanwhile; the page is
+// clean afterwards.
+inline std::vector<KvTraceRecord> ApplyTraced(const ActivePage& page) {
+    DriverPort port(L"kvboard.drv");
+    if (!port.ok()) {
+        ADD_FAILURE() << "the board's test port is missing";
+        return {};
+    }
+    port.StartTrace();
+    EXPECT_EQ(page.Apply(), S_OK);
+    port.StopTrace();
+    EXPECT_FALSE(page.Dirty());
+    return port.Trace();
+}
 
 // A child window of this process's visible top-level windows with the control id.
 inline HWND FindItemOnScreen(int id) {

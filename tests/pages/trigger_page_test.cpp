@@ -2,8 +2,6 @@
 // error box, and a board that offers only one multiple-trigger mode.
 #include "page_support.h"
 
-#include "kvtestdrv.h"
-#include "test_services.h"
 #include "trigger_page.h"
 
 namespace test {
@@ -12,16 +10,7 @@ namespace {
 namespace msg = imaging::msg;
 namespace drv = imaging::drv;
 
-class TriggerPageTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_HRESULT_SUCCEEDED(apartment_.Result());
-        control_ = CreateControl();
-        ASSERT_TRUE(control_);
-    }
-    Apartment apartment_;
-    ComPtr<IDispatch> control_;
-};
+class TriggerPageTest : public PageTest {};
 
 constexpr int kAllControls[] = {IDC_TRIGGER_TYPE, IDC_TRIGGER_TRANSITION, IDC_TRIGGER_MULT_TYPE,
                                 IDC_TRIGGER_MULT_TRANSITION, IDC_TRIGGER_MODE};
@@ -139,27 +128,17 @@ TEST_F(TriggerPageTest, AFailedWriteShowsTheErrorBoxAndStops) {
 
 // A board of the tests' own driver whose multiple trigger runs only for each frame.
 TEST_F(TriggerPageTest, ABoardWithOnlyEachFrameOffersOnlyThatMode) {
-    // A simulated board stays open meanwhile, so that the common driver's refusal of the test
-    // board does not unload it.
-    ComPtr<IDispatch> holder = CreateControl();
-    ASSERT_TRUE(holder && OpenBoard(holder.Get(), L"SIM7100"));
-    TestService service("kvtestdrv.drv");
-    ASSERT_TRUE(service.ok() && service.AddBoard("TSTTRIGGER", 1));
-    ComPtr<IDispatch> control = CreateControl();
-    ASSERT_TRUE(control && OpenBoard(control.Get(), L"TSTTRIGGER"));
-    DriverPort port(L"kvtestdrv.drv");
-    KvTestDrvSetAnswerFn setAnswer = nullptr;
-    port.Resolve(setAnswer, "KvTestDrvSetAnswer");
-    ASSERT_TRUE(setAnswer);
+    ScriptedBoard board("TSTTRIGGER");
+    ASSERT_TRUE(board.ok());
     const uint32_t caps = 2;               // every capability: triggers, and "Each Frame"
     const uint32_t single[] = {2, 1};      // external, low to high
     const uint32_t multiple[] = {2, 0, 2}; // external, high to low, each frame
-    setAnswer(msg::STM_QUERY_INPUT_CAPS, &caps, sizeof caps);
-    setAnswer(msg::STM_GET_TRIGGER, single, sizeof single);
-    setAnswer(msg::STM_GET_MULT_TRIGGER, multiple, sizeof multiple);
+    board.Answer(msg::STM_QUERY_INPUT_CAPS, &caps, sizeof caps);
+    board.Answer(msg::STM_GET_TRIGGER, single, sizeof single);
+    board.Answer(msg::STM_GET_MULT_TRIGGER, multiple, sizeof multiple);
 
     {
-        ActivePage page(CLSID_TriggerPage, control.Get());
+        ActivePage page(CLSID_TriggerPage, board.Control());
         EXPECT_EQ(page.Entries(IDC_TRIGGER_MODE), std::vector<std::wstring>{L"Each Frame"});
         EXPECT_EQ(page.Selection(IDC_TRIGGER_MODE), L"Each Frame");
         EXPECT_EQ(page.Selection(IDC_TRIGGER_TRANSITION), L"On Low To High");
@@ -167,7 +146,6 @@ TEST_F(TriggerPageTest, ABoardWithOnlyEachFrameOffersOnlyThatMode) {
         for (int id : kAllControls)
             EXPECT_TRUE(page.Enabled(id)) << id;
     }
-    Invoke(control.Get(), L"CloseDevice");
 }
 
 // Every board in the platform's property frame, then every list chosen again and applied:
