@@ -234,14 +234,29 @@ TEST(BitmapFile, SavedSizeIsScaledAndRoundedDownToFour) {
     EXPECT_EQ(core::SavedImageExtent(3, 100), 0u);
 }
 
-TEST(BitmapFile, FlipRowsReversesAndStaysInsideTheFrame) {
+TEST(BitmapFile, StreamedRowsComeLastFirstPaddedAndStayInsideTheFrame) {
     const std::vector<uint8_t> frame = {1, 2, 3, 4, 5, 6, 7, 8, 9}; // 3 rows of 3
-    EXPECT_EQ(core::FlipRows(frame, 3, 2, 3), (std::vector<uint8_t>{7, 8, 4, 5, 1, 2}));
+    // The grey pixels after the 1078 header bytes, taken from a frame with rows 3 bytes apart.
+    const auto pixels = [](std::span<const uint8_t> from, uint32_t width, uint32_t height) {
+        std::vector<uint8_t> file;
+        EXPECT_TRUE(core::StreamBitmapFile(core::BitmapFormat::Grey8, width, height, from, 3,
+                                           core::kMasks565, [&](std::span<const uint8_t> piece) {
+                                               file.insert(file.end(), piece.begin(), piece.end());
+                                               return true;
+                                           }));
+        EXPECT_EQ(file.size(), 1078u + 4u * height);
+        return std::vector<uint8_t>(file.begin() + std::min<size_t>(1078, file.size()), file.end());
+    };
+    EXPECT_EQ(pixels(frame, 2, 3), (std::vector<uint8_t>{7, 8, 0, 0, 4, 5, 0, 0, 1, 2, 0, 0}));
     // Rows the frame does not hold read as 0.
-    EXPECT_EQ(core::FlipRows(frame, 3, 3, 4),
-              (std::vector<uint8_t>{0, 0, 0, 7, 8, 9, 4, 5, 6, 1, 2, 3}));
-    EXPECT_EQ(core::FlipRows(std::span(frame).first(8), 3, 3, 3),
-              (std::vector<uint8_t>{7, 8, 0, 4, 5, 6, 1, 2, 3}));
+    EXPECT_EQ(pixels(frame, 3, 4),
+              (std::vector<uint8_t>{0, 0, 0, 0, 7, 8, 9, 0, 4, 5, 6, 0, 1, 2, 3, 0}));
+    EXPECT_EQ(pixels(std::span(frame).first(8), 3, 3),
+              (std::vector<uint8_t>{7, 8, 0, 0, 4, 5, 6, 0, 1, 2, 3, 0}));
+    // A sink that refuses stops the file.
+    EXPECT_FALSE(core::StreamBitmapFile(core::BitmapFormat::Grey8, 3, 3, frame, 3,
+                                        core::kMasks565,
+                                        [](std::span<const uint8_t>) { return false; }));
 }
 
 } // namespace
