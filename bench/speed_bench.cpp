@@ -234,8 +234,9 @@ private:
 
 // ---- A minimal late-bound object: one property served by the platform's standard dispatch --
 
+// Members described by CreateDispTypeInfo return their value itself.
 struct IValue : IUnknown {
-    virtual HRESULT STDMETHODCALLTYPE get_Value(LONG* value) = 0;
+    virtual LONG STDMETHODCALLTYPE Value() = 0;
 };
 
 class Minimal final : public IValue {
@@ -246,15 +247,13 @@ public:
     }
     STDMETHODIMP_(ULONG) AddRef() override { return 2; }
     STDMETHODIMP_(ULONG) Release() override { return 1; }
-    HRESULT STDMETHODCALLTYPE get_Value(LONG* value) override {
-        *value = 640;
-        return S_OK;
-    }
+    LONG STDMETHODCALLTYPE Value() override { return 640; }
 };
 
 // ---- Figures --------------------------------------------------------------------------------
 
 struct Figure {
+    Figure(const char* what, const char* aim) : what(what), aim(aim) {}
     const char* what;
     const char* aim;
     std::vector<double> values;
@@ -390,16 +389,24 @@ double InvokeRatio(const wchar_t* property, double seconds) {
     INTERFACEDATA data{&method, 1};
     ITypeInfo* typeInfo = nullptr;
     if (FAILED(CreateDispTypeInfo(&data, LOCALE_SYSTEM_DEFAULT, &typeInfo))) return 0;
+    // The interface the made-up class implements: its members are what Invoke serves.
+    HREFTYPE ref = 0;
+    ITypeInfo* interfaceInfo = nullptr;
+    if (FAILED(typeInfo->GetRefTypeOfImplType(0, &ref)) ||
+        FAILED(typeInfo->GetRefTypeInfo(ref, &interfaceInfo))) {
+        typeInfo->Release();
+        return 0;
+    }
     Minimal minimal;
     IUnknown* standard = nullptr;
     IDispatch* dispatch = nullptr;
     double ratio = 0;
-    if (SUCCEEDED(CreateStdDispatch(nullptr, &minimal, typeInfo, &standard)) &&
+    if (SUCCEEDED(CreateStdDispatch(nullptr, &minimal, interfaceInfo, &standard)) &&
         SUCCEEDED(standard->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(&dispatch)))) {
         const Late control = c.late(), plain(dispatch);
         const DISPID id = control.Id(property);
-        const auto get = [](const Late& late, DISPID which) {
-            return [&late, which] {
+        const auto get = [](Late late, DISPID which) {
+            return [late, which] {
                 VARIANT value;
                 VariantInit(&value);
                 return SUCCEEDED(late.Call(which, DISPATCH_PROPERTYGET, {}, &value));
@@ -411,6 +418,7 @@ double InvokeRatio(const wchar_t* property, double seconds) {
     }
     if (dispatch) dispatch->Release();
     if (standard) standard->Release();
+    interfaceInfo->Release();
     typeInfo->Release();
     return ratio;
 }
@@ -419,14 +427,15 @@ double InvokeRatio(const wchar_t* property, double seconds) {
 struct AsyncFigures {
     double cpuPerAsync = 0, cpuPerSync = 0; // seconds of processor time per acquisition
     std::vector<double> latencies;          // seconds from delivery to OnAcquireNotify
+    std::vector<double> syncLatencies;      // seconds from delivery to AcquireFrames' return
 };
 AsyncFigures AsyncAtOwnRate(const char* board, int count) {
     AsyncFigures f;
     OpenControl c(board);
     AcquireSink sink;
     Connection connection(c.object, &sink);
-    const auto imageNumber = reinterpret_cast<KvTestImageNumberFn>(
-        GetProcAddress(GetModuleHandleW(L"kvboard.drv"), "KvTestImageNumber"));
+    const auto imageNumber = reinterpret_cast<KvTestImageNumberFn>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"kvboard.drv"), "KvTestImageNumber")));
     if (!c.ok || !connection.Ok() || !imageNumber) return f;
     const Late late = c.late();
     const DISPID acquire = late.Id(L"AcquireFrames");
@@ -459,12 +468,16 @@ AsyncFigures AsyncAtOwnRate(const char* board, int count) {
             YieldProcessor();
         }
     });
+    const auto delivered = [&] { return Clock::time_point{Clock::duration(deliveredAt.load())}; };
+    for (int i = 0; i < count; ++i) {
+        if (FAILED(late.Call(acquire, DISPATCH_METHOD, {Long(1), c.frame, Bool(false)}))) break;
+        f.syncLatencies.push_back(std::chrono::duration<double>(Clock::now() - delivered()).count());
+    }
     for (int i = 0; i < count; ++i) {
         if (FAILED(late.Call(acquire, DISPATCH_METHOD, {Long(1), c.frame, Bool(true)})) ||
             WaitForSingleObject(sink.Notified(), 5000) != WAIT_OBJECT_0)
             break;
-        const Clock::time_point delivered{Clock::duration(deliveredAt.load())};
-        f.latencies.push_back(std::chrono::duration<double>(sink.At() - delivered).count());
+        f.latencies.push_back(std::chrono::duration<double>(sink.At() - delivered()).count());
     }
     watching = false;
     watcher.join();
@@ -515,6 +528,7 @@ int main(int argc, char** argv) {
     Figure invokeWidth{"control: Invoke get FrameWidth / CreateStdDispatch get", "<= 1.0"};
     Figure asyncCpu{"async at own rate: control CPU ms per acquisition (async - sync)", "< 1"};
     Figure latencyMedian{"async at own rate: delivery -> OnAcquireNotify median, ms", "< 0.5"};
+    Figure syncLatency{"baseline: delivery -> synchronous AcquireFrames returns median, ms", "-"};
     Figure latencyP99{"async at own rate: delivery -> OnAcquireNotify p99, ms", "< 2"};
     Figure asyncRate{"async full speed: acquisitions per second / synchronous", ">= 0.8"};
 
@@ -532,10 +546,11 @@ int main(int argc, char** argv) {
         }
         invokeCount.values.push_back(Ratio(InvokeRatio(L"DeviceCount", seconds), 1));
         invokeWidth.values.push_back(Ratio(InvokeRatio(L"FrameWidth", seconds), 1));
-        const AsyncFigures a = AsyncAtOwnRate(kMono.name, 30);
+        const AsyncFigures a = AsyncAtOwnRate(kMono.name, 90);
         asyncCpu.values.push_back(a.latencies.empty() ? std::nan("")
                                                       : 1000 * (a.cpuPerAsync - a.cpuPerSync));
         latencyMedian.values.push_back(1000 * Percentile(a.latencies, 0.5));
+        syncLatency.values.push_back(1000 * Percentile(a.syncLatencies, 0.5));
         latencyP99.values.push_back(1000 * Percentile(a.latencies, 0.99));
         asyncRate.values.push_back(Ratio(AsyncRateRatio(kMono.name, seconds), 1));
     }
@@ -543,7 +558,7 @@ int main(int argc, char** argv) {
     std::printf("%-66s %8s %8s %8s\n", "figure", "min", "median", "max");
     for (const Figure* f : {&acquireMono, &acquireRgb, &readMono, &readRgb, &controlMono,
                             &controlRgb, &saveMono, &saveRgb, &invokeCount, &invokeWidth,
-                            &asyncCpu, &latencyMedian, &latencyP99, &asyncRate})
+                            &asyncCpu, &syncLatency, &latencyMedian, &latencyP99, &asyncRate})
         Print(*f);
     CoUninitialize();
     return 0;
