@@ -128,22 +128,6 @@ std::vector<uint8_t> BitmapHeaders(BitmapFormat format, uint32_t width, uint32_t
 
 } // namespace
 
-std::vector<uint8_t> EncodeBitmapFile(BitmapFormat format, const BitmapImage& image,
-                                      const BitMasks& masks) {
-    const size_t rowBytes = size_t{image.width} * BytesPerPixelOf(format);
-    if (image.rows.size() < rowBytes * image.height) return {};
-    std::vector<uint8_t> file = BitmapHeaders(format, image.width, image.height, masks);
-    if (file.empty()) return {};
-    const size_t stride = PaddedRow(rowBytes);
-    file.reserve(file.size() + stride * image.height);
-    for (uint32_t row = 0; row < image.height; ++row) {
-        const auto pixels = image.rows.subspan(row * rowBytes, rowBytes);
-        file.insert(file.end(), pixels.begin(), pixels.end());
-        file.resize(file.size() + stride - rowBytes, 0);
-    }
-    return file;
-}
-
 bool StreamBitmapFile(BitmapFormat format, uint32_t width, uint32_t height,
                       std::span<const uint8_t> frame, size_t sourceStride, const BitMasks& masks,
                       const BitmapSink& sink) {

@@ -9,7 +9,7 @@
 //
 // The image size is the row length rounded up to 4 bytes times the height, and every row is
 // padded to that length (frames are saved with a width that is a multiple of 4, so their rows
-// need no padding). The height is positive: the caller gives the rows bottom-up.
+// need no padding). The height is positive: the rows are stored bottom-up.
 #pragma once
 
 #include <cstddef>
@@ -54,18 +54,6 @@ struct BitMasks {
 };
 inline constexpr BitMasks kMasks565{0xF800, 0x07E0, 0x001F};
 inline constexpr BitMasks kMasks555{0x7C00, 0x03E0, 0x001F};
-
-// The image as it is saved: size in pixels and the rows bottom-up, rowBytes each
-// (width * bytes per pixel of the format).
-struct BitmapImage {
-    uint32_t width;
-    uint32_t height;
-    std::span<const uint8_t> rows;
-};
-
-// The bytes of the whole file; empty when the image holds fewer bytes than its size needs.
-std::vector<uint8_t> EncodeBitmapFile(BitmapFormat format, const BitmapImage& image,
-                                      const BitMasks& masks = kMasks565);
 
 // Takes the file's bytes in pieces, in order; false stops the file.
 using BitmapSink = std::function<bool(std::span<const uint8_t>)>;
