@@ -343,8 +343,8 @@ HRESULT InvokeWithCoercion(ITypeInfo* info, const std::vector<PointerParam>& dec
 }
 
 // Calls a plain property get through the function table and answers as the type
-// information's Invoke does: the value in result, or DISP_E_EXCEPTION with the member's
-// failure and its error information in exception.
+// information's Invoke does: the value in result (whatever the member left there, also when
+// it fails), and for a failure DISP_E_EXCEPTION with the member's error in exception.
 HRESULT InvokePlainGetter(IUnknown* object, const PlainGetter& getter, VARIANT* result,
                           EXCEPINFO* exception) {
     using Get = HRESULT(STDMETHODCALLTYPE*)(IUnknown*, void*);
@@ -352,26 +352,24 @@ HRESULT InvokePlainGetter(IUnknown* object, const PlainGetter& getter, VARIANT* 
     VariantInit(&value);
     const Get get = (*reinterpret_cast<Get* const*>(object))[getter.slot];
     const HRESULT hr = get(object, &V_I8(&value)); // the value union, whatever its type
-    if (FAILED(hr)) {
-        if (exception) {
-            *exception = {};
-            exception->scode = hr;
-            ComPtr<IErrorInfo> error;
-            if (GetErrorInfo(0, &error) == S_OK) {
-                error->GetDescription(&exception->bstrDescription);
-                error->GetHelpFile(&exception->bstrHelpFile);
-                error->GetSource(&exception->bstrSource);
-                error->GetHelpContext(&exception->dwHelpContext);
-            }
-        }
-        return DISP_E_EXCEPTION;
-    }
     V_VT(&value) = getter.type;
     if (result)
         *result = value;
     else
         VariantClear(&value);
-    return S_OK;
+    if (SUCCEEDED(hr)) return S_OK;
+    if (exception) {
+        *exception = {};
+        exception->scode = hr;
+        ComPtr<IErrorInfo> error;
+        if (GetErrorInfo(0, &error) == S_OK) {
+            error->GetDescription(&exception->bstrDescription);
+            error->GetHelpFile(&exception->bstrHelpFile);
+            error->GetSource(&exception->bstrSource);
+            error->GetHelpContext(&exception->dwHelpContext);
+        }
+    }
+    return DISP_E_EXCEPTION;
 }
 
 thread_local int lateBoundDepth = 0;
