@@ -182,11 +182,18 @@ Result ReadFrameRect(Call& call) {
     if (!frame) return Fail(drv::STS_INVALIDFRAMEHANDLE);
     if (!InFrame(*frame, block.Left, block.Top, block.Width, block.Height))
         return Fail(drv::STS_INVALIDFRAMERECT);
+    // Straight into the caller's buffer: whole rows of a frame are one block.
     const size_t row = size_t{block.Width} * frame->bytesPerPixel();
-    std::vector<uint8_t> bytes(row * block.Height);
+    uint32_t status = 0;
+    uint8_t* out = Output(call.param2).Claim(row * block.Height, status);
+    if (out == nullptr) return Fail(status);
+    if (row == frame->rowBytes()) {
+        std::memcpy(out, At(*frame, block.Left, block.Top), row * block.Height);
+        return Ok();
+    }
     for (uint32_t y = 0; y < block.Height; ++y)
-        std::memcpy(bytes.data() + y * row, At(*frame, block.Left, block.Top + y), row);
-    return Output(call.param2).Write(bytes.data(), bytes.size());
+        std::memcpy(out + y * row, At(*frame, block.Left, block.Top + y), row);
+    return Ok();
 }
 
 Result WriteFrameRect(Call& call) {

@@ -100,14 +100,31 @@ void ComposeDisplay(const VideoView& video, int32_t originX, int32_t originY,
                     const PassthruLut& lut, DisplayImage& display) {
     display.pixels.assign(size_t(std::max(display.width, 0)) * std::max(display.height, 0), 0);
     if (video.pixels == nullptr || video.width <= 0 || video.height <= 0) return;
+    // The video column of each display column; -1 beyond the video's edge.
+    display.columns.resize(size_t(std::max(display.width, 0)));
+    for (int32_t x = 0; x < display.width; ++x) {
+        const int64_t vx = originX + int64_t{x} * video.width / display.width;
+        display.columns[x] = vx < 0 || vx >= video.width ? -1 : int32_t(vx);
+    }
+    // 8-bit grey, the common case, through one table of display colors.
+    uint32_t grey[256];
+    if (video.layout == PixelLayout::Mono8)
+        for (uint32_t v = 0; v < 256; ++v)
+            grey[v] = PackRgb({lut[v].r, lut[v].g, lut[v].b});
     for (int32_t y = 0; y < display.height; ++y) {
         const int64_t vy = originY + int64_t{y} * video.height / display.height;
         if (vy < 0 || vy >= video.height) continue;
         uint32_t* out = display.pixels.data() + size_t(y) * display.width;
+        if (video.layout == PixelLayout::Mono8) {
+            const uint8_t* row = video.pixels + size_t(vy) * video.width;
+            for (int32_t x = 0; x < display.width; ++x)
+                if (const int32_t vx = display.columns[x]; vx >= 0) out[x] = grey[row[vx]];
+            continue;
+        }
         for (int32_t x = 0; x < display.width; ++x) {
-            const int64_t vx = originX + int64_t{x} * video.width / display.width;
-            if (vx < 0 || vx >= video.width) continue;
-            const Rgb8 c = ReadVideoPixel(video, int32_t(vx), int32_t(vy));
+            const int32_t vx = display.columns[x];
+            if (vx < 0) continue;
+            const Rgb8 c = ReadVideoPixel(video, vx, int32_t(vy));
             out[x] = PackRgb({lut[c.r].r, lut[c.g].g, lut[c.b].b});
         }
     }

@@ -29,6 +29,7 @@ struct DisplayImage {
     int32_t width = 0;
     int32_t height = 0;
     std::vector<uint32_t> pixels;
+    std::vector<int32_t> columns; // scratch of ComposeDisplay, kept between images
 };
 
 constexpr uint32_t PackRgb(Rgb8 c) {

@@ -14,13 +14,21 @@ uint32_t Output::Check(size_t size) const {
     return 0;
 }
 
-Result Output::Write(const void* data, size_t size) {
-    if (const uint32_t status = Check(size); status != 0) {
+uint8_t* Output::Claim(size_t size, uint32_t& status) {
+    status = Check(size);
+    if (status != 0) {
         if (status == drv::STS_BUFSIZ) d_->BytesWritten = 0;
-        return Fail(status);
+        return nullptr;
     }
-    if (size != 0) std::memcpy(d_->Buffer, data, size);
     d_->BytesWritten = static_cast<uint32_t>(size);
+    return static_cast<uint8_t*>(d_->Buffer);
+}
+
+Result Output::Write(const void* data, size_t size) {
+    uint32_t status = 0;
+    uint8_t* buffer = Claim(size, status);
+    if (buffer == nullptr) return Fail(status);
+    if (size != 0) std::memcpy(buffer, data, size);
     return Ok();
 }
 

@@ -81,6 +81,9 @@ public:
     // Checks, copies and sets BytesWritten.
     Result Write(const void* data, size_t size);
     template <class T> Result Put(const T& value) { return Write(&value, sizeof value); }
+    // For answers written in place: the caller's buffer once an answer of `size` bytes fits
+    // (BytesWritten then says `size`), else nullptr with `status` set as Write would.
+    uint8_t* Claim(size_t size, uint32_t& status);
     // For messages whose answer is optional: no descriptor or no buffer is no answer.
     bool Present() const { return d_ != nullptr && d_->Buffer != nullptr; }
 

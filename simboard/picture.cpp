@@ -3,7 +3,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <memory>
+#include <mutex>
 #include <numbers>
+
+#include "sync.h"
 
 namespace kvboard {
 
@@ -96,16 +100,6 @@ int64_t Mod(int64_t value, int64_t divisor) {
     return m < 0 ? m + divisor : m;
 }
 
-uint32_t RampValue(uint16_t source, int64_t x, int64_t y, uint64_t n) {
-    const int64_t shift = static_cast<int64_t>(4 * (n & 0xFFFF));
-    switch (source % 4) {
-    case 0: return static_cast<uint32_t>(Mod(x + y + shift, 256));
-    case 1: return static_cast<uint32_t>(Mod(x + shift, 256));
-    case 2: return static_cast<uint32_t>(Mod(y + shift, 256));
-    default: return static_cast<uint32_t>(Mod(x - y + shift, 256));
-    }
-}
-
 constexpr int kBars = 8;
 constexpr int kBoxSymbol = 8;
 constexpr int kBlackSymbol = 9;
@@ -113,17 +107,6 @@ constexpr Rgb kSymbolColors[] = {
     {255, 255, 255}, {255, 255, 0}, {0, 255, 255}, {0, 255, 0},     {255, 0, 255},
     {255, 0, 0},     {0, 0, 255},   {0, 0, 0},     {128, 128, 128}, {0, 0, 0},
 };
-
-uint32_t BarsSymbol(const PictureSettings& s, int64_t x, int64_t y, uint64_t n) {
-    const int64_t width = std::max<uint32_t>(s.sceneWidth, 1);
-    const int64_t height = std::max<uint32_t>(s.sceneHeight, 1);
-    const int64_t box = std::max<int64_t>(height / 4, 1);
-    const int64_t boxX = Mod(static_cast<int64_t>(8 * (n % static_cast<uint64_t>(width))), width);
-    const int64_t boxY = height / 2 - box / 2;
-    const int64_t sx = Mod(x, width);
-    if (sx >= boxX && sx < boxX + box && y >= boxY && y < boxY + box) return kBoxSymbol;
-    return static_cast<uint32_t>((sx * kBars / width + s.source) % kBars);
-}
 
 std::vector<Encoded> MonoPalette(const PictureSettings& s, PixelLayout layout) {
     // On tables with more entries than raw values the raw value is scaled up.
@@ -165,54 +148,205 @@ bool ColorAdjust::Nominal() const {
            std::equal(offset, offset + 3, n.offset);
 }
 
-void RenderPicture(const PictureSettings& s, uint64_t frameNumber, FrameView dst) {
-    if (dst.pixels == nullptr || dst.width == 0 || dst.height == 0) return;
-    const std::vector<Encoded> palette =
-        s.color ? ColorPalette(s, dst.layout) : MonoPalette(s, dst.layout);
-    const uint32_t black = s.color ? kBlackSymbol : 0;
-    const FrameGeometry& g = dst.geometry;
-    const uint32_t hinc = std::max(g.hinc, 1u), vinc = std::max(g.vinc, 1u);
-    const bool field = IsFieldType(g.frameType);
-    const uint32_t parity = g.frameType == 16 ? 1 : g.frameType == 32 ? (frameNumber & 1) : 0;
+namespace {
 
-    const size_t n = size_t{dst.width} * dst.height;
-    const uint32_t bpp = BytesPerPixel(dst.layout);
-    std::vector<uint32_t> row(dst.width);
-    for (uint32_t y = 0; y < dst.height; ++y) {
-        const uint64_t line = uint64_t{g.top} + uint64_t{y} * vinc;
-        const uint64_t imageY = field ? 2 * line + parity : line;
-        const bool blankLine = s.activeHeight != 0 && imageY >= s.activeHeight;
-        const int64_t sceneY = static_cast<int64_t>(imageY) + s.panY;
-        for (uint32_t x = 0; x < dst.width; ++x) {
-            const uint64_t imageX = uint64_t{g.left} + uint64_t{x} * hinc;
+// ---- Encoded rows ----------------------------------------------------------------------------
+// A picture row is held as the bytes it leaves in the frame: width x bytes-per-pixel bytes, or
+// for a YUV frame its luma row followed by its U and V rows.
+
+// How a row of the monochrome ramp is made: raw value = (a X + c) mod 256 for scene column X,
+// with c = (b Y + 4n) mod 256 for scene line Y, by input source.
+struct RampForm {
+    int64_t a, b;
+};
+constexpr RampForm kRampForms[] = {{1, 1}, {1, 0}, {0, 1}, {1, -1}};
+
+class PictureRows {
+public:
+    PictureRows(const PictureSettings& s, const FrameView& dst)
+        : settings_(s), geometry_(dst.geometry), width_(dst.width), layout_(dst.layout),
+          bpp_(BytesPerPixel(dst.layout)), chroma_((dst.width + 1) / 2),
+          rowBytes_(dst.layout == PixelLayout::Yuv ? size_t{dst.width} + 2 * chroma_
+                                                   : size_t{dst.width} * bpp_),
+          palette_(s.color ? ColorPalette(s, dst.layout) : MonoPalette(s, dst.layout)),
+          sceneColumn_(dst.width, kBlankColumn) {
+        const uint32_t hinc = std::max(geometry_.hinc, 1u);
+        for (uint32_t x = 0; x < width_; ++x) {
+            const uint64_t imageX = uint64_t{geometry_.left} + uint64_t{x} * hinc;
+            if (s.activeWidth != 0 && imageX >= s.activeWidth) continue;
             const int64_t sceneX = static_cast<int64_t>(imageX) + s.panX;
-            if (blankLine || (s.activeWidth != 0 && imageX >= s.activeWidth))
-                row[x] = black;
-            else
-                row[x] = s.color ? BarsSymbol(s, sceneX, sceneY, frameNumber)
-                                 : RampValue(s.source, sceneX, sceneY, frameNumber);
+            sceneColumn_[x] = s.color ? Mod(sceneX, std::max<uint32_t>(s.sceneWidth, 1))
+                                      : Mod(kRampForms[s.source % 4].a * sceneX, 256);
         }
-        if (dst.layout == PixelLayout::Yuv) {
-            uint8_t* luma = dst.pixels + size_t{y} * dst.width;
-            uint8_t* u = dst.pixels + n + size_t{y} * dst.width / 2;
-            uint8_t* v = dst.pixels + n + n / 2 + size_t{y} * dst.width / 2;
-            for (uint32_t x = 0; x < dst.width; ++x) {
-                const Encoded& e = palette[row[x]];
-                luma[x] = e.y;
-                if (x % 2 == 0 && x / 2 < (dst.width + 1) / 2) {
+        // Mono: one row per value of c (0 to 255); color: the bars. Then the black row.
+        const uint32_t count = s.color ? 1 : 256;
+        std::vector<uint32_t> symbols(width_);
+        rows_.resize((count + 1) * rowBytes_);
+        for (uint32_t c = 0; c < count; ++c) {
+            for (uint32_t x = 0; x < width_; ++x)
+                symbols[x] = ColumnSymbol(x, c);
+            Encode(symbols, RowAt(c));
+        }
+        symbols.assign(width_, s.color ? kBlackSymbol : 0);
+        Encode(symbols, RowAt(count));
+        black_ = RowAt(count);
+    }
+
+    bool Fits(const PictureSettings& s, const FrameView& dst) const {
+        return dst.width == width_ && dst.layout == layout_ && dst.geometry == geometry_ &&
+               s == settings_;
+    }
+
+    void Render(uint64_t frameNumber, const FrameView& dst) const {
+        const PictureSettings& s = settings_;
+        const FrameGeometry& g = geometry_;
+        const uint32_t vinc = std::max(g.vinc, 1u);
+        const bool field = IsFieldType(g.frameType);
+        const uint32_t parity = g.frameType == 16 ? 1 : g.frameType == 32 ? (frameNumber & 1) : 0;
+        const int64_t shift = static_cast<int64_t>(4 * (frameNumber & 0xFFFF));
+
+        // The color box: its columns in the scene and its lines.
+        const int64_t sceneWidth = std::max<uint32_t>(s.sceneWidth, 1);
+        const int64_t sceneHeight = std::max<uint32_t>(s.sceneHeight, 1);
+        const int64_t box = std::max<int64_t>(sceneHeight / 4, 1);
+        const int64_t boxX =
+            Mod(static_cast<int64_t>(8 * (frameNumber % static_cast<uint64_t>(sceneWidth))),
+                sceneWidth);
+        const int64_t boxY = sceneHeight / 2 - box / 2;
+
+        for (uint32_t y = 0; y < dst.height; ++y) {
+            const uint64_t line = uint64_t{g.top} + uint64_t{y} * vinc;
+            const uint64_t imageY = field ? 2 * line + parity : line;
+            const int64_t sceneY = static_cast<int64_t>(imageY) + s.panY;
+            if (s.activeHeight != 0 && imageY >= s.activeHeight) {
+                Store(black_, dst, y);
+            } else if (!s.color) {
+                Store(RowAt(static_cast<uint32_t>(Mod(kRampForms[s.source % 4].b * sceneY + shift,
+                                                      256))),
+                      dst, y);
+            } else {
+                Store(RowAt(0), dst, y);
+                if (sceneY >= boxY && sceneY < boxY + box) {
+                    for (uint32_t x = 0; x < width_; ++x) {
+                        const int64_t column = sceneColumn_[x];
+                        if (column >= boxX && column < boxX + box)
+                            Put(palette_[kBoxSymbol], dst, x, y);
+                    }
+                }
+            }
+        }
+    }
+
+private:
+    static constexpr int64_t kBlankColumn = -1;
+
+    uint32_t ColumnSymbol(uint32_t x, uint32_t c) const {
+        const int64_t column = sceneColumn_[x];
+        if (column == kBlankColumn) return settings_.color ? kBlackSymbol : 0;
+        if (settings_.color) {
+            const int64_t sceneWidth = std::max<uint32_t>(settings_.sceneWidth, 1);
+            return static_cast<uint32_t>((column * kBars / sceneWidth + settings_.source) % kBars);
+        }
+        return static_cast<uint32_t>((column + c) % 256);
+    }
+
+    uint8_t* RowAt(uint32_t index) { return rows_.data() + size_t{index} * rowBytes_; }
+    const uint8_t* RowAt(uint32_t index) const { return rows_.data() + size_t{index} * rowBytes_; }
+
+    void Encode(const std::vector<uint32_t>& symbols, uint8_t* row) const {
+        if (layout_ == PixelLayout::Yuv) {
+            uint8_t* u = row + width_;
+            uint8_t* v = u + chroma_;
+            for (uint32_t x = 0; x < width_; ++x) {
+                const Encoded& e = palette_[symbols[x]];
+                row[x] = e.y;
+                if (x % 2 == 0) {
                     u[x / 2] = e.u;
                     v[x / 2] = e.v;
                 }
             }
-            continue;
+            return;
         }
-        uint8_t* out = dst.pixels + size_t{y} * dst.width * bpp;
-        for (uint32_t x = 0; x < dst.width; ++x, out += bpp)
-            std::memcpy(out, palette[row[x]].bytes, bpp);
+        for (uint32_t x = 0; x < width_; ++x)
+            std::memcpy(row + size_t{x} * bpp_, palette_[symbols[x]].bytes, bpp_);
     }
 
+    // A YUV frame holds its planes one after the other: n luma bytes, then U, then V.
+    void Store(const uint8_t* row, const FrameView& dst, uint32_t y) const {
+        if (layout_ != PixelLayout::Yuv) {
+            std::memcpy(dst.pixels + size_t{y} * rowBytes_, row, rowBytes_);
+            return;
+        }
+        const size_t n = size_t{width_} * dst.height;
+        std::memcpy(dst.pixels + size_t{y} * width_, row, width_);
+        std::memcpy(dst.pixels + n + size_t{y} * width_ / 2, row + width_, chroma_);
+        std::memcpy(dst.pixels + n + n / 2 + size_t{y} * width_ / 2, row + width_ + chroma_,
+                    chroma_);
+    }
+
+    void Put(const Encoded& e, const FrameView& dst, uint32_t x, uint32_t y) const {
+        if (layout_ != PixelLayout::Yuv) {
+            std::memcpy(dst.pixels + size_t{y} * rowBytes_ + size_t{x} * bpp_, e.bytes, bpp_);
+            return;
+        }
+        const size_t n = size_t{width_} * dst.height;
+        dst.pixels[size_t{y} * width_ + x] = e.y;
+        if (x % 2 == 0) {
+            dst.pixels[n + size_t{y} * width_ / 2 + x / 2] = e.u;
+            dst.pixels[n + n / 2 + size_t{y} * width_ / 2 + x / 2] = e.v;
+        }
+    }
+
+    const PictureSettings settings_;
+    const FrameGeometry geometry_;
+    const uint32_t width_;
+    const PixelLayout layout_;
+    const uint32_t bpp_;
+    const uint32_t chroma_; // bytes of a U or V row
+    const size_t rowBytes_;
+    const std::vector<Encoded> palette_;
+    std::vector<int64_t> sceneColumn_; // mono: (a X) mod 256; color: X mod scene width
+    std::vector<uint8_t> rows_;
+    const uint8_t* black_ = nullptr;
+};
+
+// The encoded rows of the pictures rendered last, most recent first. Boards acquire and show
+// live video from several threads; each set is immutable once made.
+class PictureRowsCache {
+public:
+    std::shared_ptr<const PictureRows> Get(const PictureSettings& s, const FrameView& dst) {
+        std::lock_guard lock(mutex_);
+        const auto it = std::find_if(sets_.begin(), sets_.end(),
+                                     [&](const auto& set) { return set->Fits(s, dst); });
+        std::shared_ptr<const PictureRows> set;
+        if (it != sets_.end()) {
+            set = *it;
+            sets_.erase(it);
+        } else {
+            set = std::make_shared<const PictureRows>(s, dst);
+            if (sets_.size() == kSets) sets_.pop_back();
+        }
+        sets_.insert(sets_.begin(), set);
+        return set;
+    }
+
+private:
+    static constexpr size_t kSets = 8;
+    Mutex mutex_;
+    std::vector<std::shared_ptr<const PictureRows>> sets_;
+};
+
+PictureRowsCache rowsCache;
+
+} // namespace
+
+void RenderPicture(const PictureSettings& s, uint64_t frameNumber, FrameView dst) {
+    if (dst.pixels == nullptr || dst.width == 0 || dst.height == 0) return;
+    rowsCache.Get(s, dst)->Render(frameNumber, dst);
+
     // The counter goes in last, over whatever the first pixels show.
-    if (n * bpp >= 4) {
+    const size_t n = size_t{dst.width} * dst.height;
+    if (n * BytesPerPixel(dst.layout) >= 4) {
         const auto counter = static_cast<uint32_t>(frameNumber);
         const uint8_t bytes[4] = {static_cast<uint8_t>(counter), static_cast<uint8_t>(counter >> 8),
                                   static_cast<uint8_t>(counter >> 16),

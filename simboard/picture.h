@@ -51,6 +51,7 @@ struct ColorAdjust {
     int32_t offset[3] = {0, 0, 0};          // red, green, blue, added after gain and reference
 
     bool Nominal() const;
+    bool operator==(const ColorAdjust&) const = default;
 };
 
 // How frame pixel (x, y) maps to the digitised image: X = left + x * hinc; Y = top + y * vinc,
@@ -63,6 +64,7 @@ struct FrameGeometry {
     uint32_t hinc = 1;
     uint32_t vinc = 1;
     uint32_t frameType = 0; // FrameTypeEnum
+    bool operator==(const FrameGeometry&) const = default;
 };
 
 // Where a picture goes: pixel memory of width x height pixels in `layout`, rows back to back.
@@ -87,9 +89,13 @@ struct PictureSettings {
     std::vector<uint32_t> lut[3];
     uint32_t lutMaxValue = 255;
     ColorAdjust adjust;
+    bool operator==(const PictureSettings&) const = default;
 };
 
-// Renders image number `frameNumber` into `dst` and stamps the frame counter.
+// Renders image number `frameNumber` into `dst` and stamps the frame counter. The rows of a
+// picture are encoded once per settings, geometry and layout and kept for the next images
+// (a few such sets, shared by every board of the process), so that an image costs little more
+// than copying its rows.
 void RenderPicture(const PictureSettings& settings, uint64_t frameNumber, FrameView dst);
 
 // The frame counter stamped into a frame's first 4 bytes.

@@ -39,10 +39,43 @@ bool IsError(imaging::STT_APISTATUS status) {
     return (status & 0x8F000000u) == (0x80000000u | (imaging::STC_IMG_SEV_ERROR << 24));
 }
 
-// Polls the job until the driver reports it done or the poll fails, with no delay between
-// polls so that completion is seen at once. A closed device counts as a failed poll.
+// Paces the polls of a job: the first few follow each other at once, so that a job that ends
+// at once is seen at once; then the worker sleeps a fraction of a millisecond between polls,
+// so that watching a job costs little processor time and its end is still seen quickly.
+class PollPacer {
+public:
+    PollPacer() {
+        // A high-resolution timer where the system has one; else a plain one.
+        timer_.Reset(CreateWaitableTimerExW(nullptr, nullptr, kHighResolution, TIMER_ALL_ACCESS));
+        if (!timer_) timer_.Reset(CreateWaitableTimerW(nullptr, FALSE, nullptr));
+    }
+    void Pause() {
+        if (++polls_ <= kQuickPolls) {
+            SwitchToThread();
+            return;
+        }
+        LARGE_INTEGER due;
+        due.QuadPart = -kPauseTicks; // relative, in 100 ns
+        if (timer_ && SetWaitableTimer(timer_.Get(), &due, 0, nullptr, nullptr, FALSE))
+            WaitForSingleObject(timer_.Get(), INFINITE);
+        else
+            Sleep(1);
+    }
+
+private:
+    // CREATE_WAITABLE_TIMER_HIGH_RESOLUTION (Windows 10, version 1803), not in every SDK.
+    static constexpr DWORD kHighResolution = 0x00000002;
+    static constexpr int kQuickPolls = 16;
+    static constexpr LONGLONG kPauseTicks = 1000; // 0.1 ms
+    com::UniqueHandle timer_;
+    int polls_ = 0;
+};
+
+// Polls the job until the driver reports it done or the poll fails. A closed device counts
+// as a failed poll.
 void WatchJob(AcquisitionShared& shared, uint64_t session) {
     imaging::STT_APISTATUS jobStatus = 0;
+    PollPacer pacer;
     for (;;) {
         uint32_t done = 0, bytes = 0;
         imaging::STT_APISTATUS status = imaging::STC_STS_NULL; // no driver to ask
@@ -60,12 +93,12 @@ void WatchJob(AcquisitionShared& shared, uint64_t session) {
             RaiseAcquireNotify2(shared, IsError(jobStatus) ? jobStatus : status);
             return;
         }
-        Sleep(0);
         if (done) {
             com::RaiseEvent(ConnectedSinks(shared), kOnAcquireNotify);
             RaiseAcquireNotify2(shared, jobStatus);
             return;
         }
+        pacer.Pause();
     }
 }
 
@@ -120,9 +153,12 @@ void Acquisition::DetachEvents() {
 }
 
 void Acquisition::EndSession() {
-    com::Lock lock(shared_->lock);
-    shared_->driver = nullptr;
-    ++shared_->session;
+    {
+        com::Lock lock(shared_->lock);
+        shared_->driver = nullptr;
+        ++shared_->session;
+    }
+    watcher_.End(); // no thread outlives the device
 }
 
 bool Acquisition::StartWorker(HDRVR driver, const com::ConnectionPoint& events) {
@@ -133,7 +169,8 @@ bool Acquisition::StartWorker(HDRVR driver, const com::ConnectionPoint& events) 
         shared_->events = &events;
         session = shared_->session;
     }
-    return worker_.Start([shared = shared_, session] { WatchJob(*shared, session); });
+    const auto watch = [shared = shared_, session] { WatchJob(*shared, session); };
+    return watcher_.Run(watch) || worker_.Start(watch);
 }
 
 void CCorvid::EndAcquisitionSession() {

@@ -46,15 +46,16 @@ public:
     void DetachEvents();
     // Workers stop polling the driver (the device is about to close).
     void EndSession();
-    // Starts a worker that polls the current job on driver and raises the events to the
-    // sinks of events. False when no thread could be made.
+    // Has a worker poll the current job on driver and raise the events to the sinks of
+    // events. False when no thread could be made.
     bool StartWorker(HDRVR driver, const com::ConnectionPoint& events);
     // Closes the handle of the previous worker without waiting for it.
     void ForgetWorker() { worker_.Forget(); }
 
 private:
     std::shared_ptr<AcquisitionShared> shared_;
-    WorkerThread worker_;
+    ParkedWorker watcher_; // watches one job after another
+    WorkerThread worker_;  // watches a job while the watcher still watches an earlier one
 };
 
 } // namespace core

@@ -73,17 +73,19 @@ uint32_t PixelOffsetOf(BitmapFormat format) {
     }
 }
 
-std::vector<uint8_t> EncodeBitmapFile(BitmapFormat format, const BitmapImage& image,
-                                      const BitMasks& masks) {
+namespace {
+
+// The file and info headers and what follows them up to the pixels; empty when the file
+// would exceed 4 GB.
+std::vector<uint8_t> BitmapHeaders(BitmapFormat format, uint32_t width, uint32_t height,
+                                   const BitMasks& masks) {
     const uint32_t bytesPerPixel = BytesPerPixelOf(format);
-    const size_t rowBytes = size_t{image.width} * bytesPerPixel;
-    const size_t stride = PaddedRow(rowBytes);
-    const uint64_t imageSize = uint64_t{stride} * image.height;
+    const uint64_t imageSize = uint64_t{PaddedRow(size_t{width} * bytesPerPixel)} * height;
     const uint32_t offset = PixelOffsetOf(format);
-    if (image.rows.size() < rowBytes * image.height || imageSize + offset > 0xFFFFFFFFu) return {};
+    if (imageSize + offset > 0xFFFFFFFFu) return {};
 
     std::vector<uint8_t> file;
-    file.reserve(offset + imageSize);
+    file.reserve(offset);
     Writer out(file);
     // File header.
     file.push_back('B');
@@ -94,8 +96,8 @@ std::vector<uint8_t> EncodeBitmapFile(BitmapFormat format, const BitmapImage& im
     out.U32(offset);
     // Info header.
     out.U32(kInfoHeaderBytes);
-    out.U32(image.width);
-    out.U32(image.height); // positive: bottom-up rows
+    out.U32(width);
+    out.U32(height); // positive: bottom-up rows
     out.U16(1);
     out.U16(bytesPerPixel * 8);
     out.U32(format == BitmapFormat::Rgb16 ? kBitFields : 0);
@@ -121,28 +123,36 @@ std::vector<uint8_t> EncodeBitmapFile(BitmapFormat format, const BitmapImage& im
         out.U32(0);
         break;
     }
-    for (uint32_t row = 0; row < image.height; ++row) {
-        const auto pixels = image.rows.subspan(row * rowBytes, rowBytes);
-        file.insert(file.end(), pixels.begin(), pixels.end());
-        file.resize(file.size() + stride - rowBytes, 0);
-    }
     return file;
+}
+
+} // namespace
+
+bool StreamBitmapFile(BitmapFormat format, uint32_t width, uint32_t height,
+                      std::span<const uint8_t> frame, size_t sourceStride, const BitMasks& masks,
+                      const BitmapSink& sink) {
+    const std::vector<uint8_t> headers = BitmapHeaders(format, width, height, masks);
+    if (headers.empty() || !sink(headers)) return false;
+    const size_t rowBytes = size_t{width} * BytesPerPixelOf(format);
+    const size_t padding = PaddedRow(rowBytes) - rowBytes;
+    static constexpr uint8_t kZeros[64] = {};
+    // Writes n zero bytes.
+    const auto zeros = [&sink](size_t n) {
+        for (; n > 0; n -= std::min(n, sizeof kZeros))
+            if (!sink({kZeros, std::min(n, sizeof kZeros)})) return false;
+        return true;
+    };
+    for (size_t row = height; row-- > 0;) {
+        const size_t start = row * sourceStride;
+        const size_t take = start < frame.size() ? std::min(rowBytes, frame.size() - start) : 0;
+        if ((take != 0 && !sink(frame.subspan(start, take))) || !zeros(rowBytes - take + padding))
+            return false;
+    }
+    return true;
 }
 
 uint32_t SavedImageExtent(uint32_t frameExtent, uint32_t scalePercent) {
     return static_cast<uint32_t>(uint64_t{scalePercent} * frameExtent / 400 * 4);
-}
-
-std::vector<uint8_t> FlipRows(std::span<const uint8_t> frame, size_t sourceStride, size_t rowBytes,
-                              size_t rows) {
-    std::vector<uint8_t> flipped(rowBytes * rows, 0);
-    for (size_t row = 0; row < rows; ++row) {
-        const size_t start = row * sourceStride;
-        if (start >= frame.size()) break;
-        const size_t take = std::min(rowBytes, frame.size() - start);
-        std::memcpy(flipped.data() + (rows - 1 - row) * rowBytes, frame.data() + start, take);
-    }
-    return flipped;
 }
 
 namespace {

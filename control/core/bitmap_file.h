@@ -9,11 +9,12 @@
 //
 // The image size is the row length rounded up to 4 bytes times the height, and every row is
 // padded to that length (frames are saved with a width that is a multiple of 4, so their rows
-// need no padding). The height is positive: the caller gives the rows bottom-up.
+// need no padding). The height is positive: the rows are stored bottom-up.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <vector>
@@ -54,26 +55,20 @@ struct BitMasks {
 inline constexpr BitMasks kMasks565{0xF800, 0x07E0, 0x001F};
 inline constexpr BitMasks kMasks555{0x7C00, 0x03E0, 0x001F};
 
-// The image as it is saved: size in pixels and the rows bottom-up, rowBytes each
-// (width * bytes per pixel of the format).
-struct BitmapImage {
-    uint32_t width;
-    uint32_t height;
-    std::span<const uint8_t> rows;
-};
+// Takes the file's bytes in pieces, in order; false stops the file.
+using BitmapSink = std::function<bool(std::span<const uint8_t>)>;
 
-// The bytes of the whole file; empty when the image holds fewer bytes than its size needs.
-std::vector<uint8_t> EncodeBitmapFile(BitmapFormat format, const BitmapImage& image,
-                                      const BitMasks& masks = kMasks565);
+// The whole file of a width x height image taken from the top-left corner of a frame whose
+// rows are sourceStride bytes apart, without copying the frame: the headers, then the rows
+// last row first, each padded. What lies beyond the frame's bytes reads as 0. False when the
+// sink stops or the file would exceed 4 GB.
+bool StreamBitmapFile(BitmapFormat format, uint32_t width, uint32_t height,
+                      std::span<const uint8_t> frame, size_t sourceStride, const BitMasks& masks,
+                      const BitmapSink& sink);
 
 // Size of the saved image of a frame: the scaled size rounded down to a multiple of 4,
 // (scale * size / 400) * 4.
 uint32_t SavedImageExtent(uint32_t frameExtent, uint32_t scalePercent);
-
-// Copies a rectangle of rowBytes x rows from a frame whose rows are sourceStride bytes apart
-// into a new buffer, last row first. What lies beyond the frame's bytes reads as 0.
-std::vector<uint8_t> FlipRows(std::span<const uint8_t> frame, size_t sourceStride, size_t rowBytes,
-                              size_t rows);
 
 // Whether a bitmap file's headers, sizes and offsets agree with its length and describe an
 // uncompressed or bit-field image of a depth the platform's loader reads, so that the loader

@@ -11,7 +11,9 @@
 #include "yuv.h"
 
 #include <algorithm>
+#include <cstring>
 #include <new>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -44,22 +46,46 @@ uint64_t PlaneBytes(const imaging::PlaneBuffer& plane) {
     return uint64_t{plane.Width} * plane.Height * plane.ElementSize;
 }
 
-HRESULT WriteWholeFile(const std::wstring& name, const std::vector<uint8_t>& bytes) {
-    // The name reaches the file system in the system code page.
+// A new file, named in the system code page as the file system takes it; empty on failure.
+com::UniqueFile CreateNewFile(const std::wstring& name) {
     const int length =
         WideCharToMultiByte(CP_ACP, 0, name.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    if (length <= 0) return E_FAIL;
+    if (length <= 0) return {};
     std::string narrow(static_cast<size_t>(length), '\0');
     WideCharToMultiByte(CP_ACP, 0, name.c_str(), -1, narrow.data(), length, nullptr, nullptr);
-    com::UniqueFile file(CreateFileA(narrow.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                     FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return E_FAIL;
-    DWORD written = 0;
-    if (!WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
-        written != bytes.size())
-        return E_FAIL;
-    return S_OK;
+    return com::UniqueFile(CreateFileA(narrow.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr));
 }
+
+// Gathers small pieces (bitmap rows) into large writes.
+class BufferedWriter {
+public:
+    explicit BufferedWriter(HANDLE file) : file_(file) {}
+    bool Put(std::span<const uint8_t> bytes) {
+        if (used_ + bytes.size() > sizeof buffer_ && !Flush()) return false;
+        if (bytes.size() >= sizeof buffer_) return WriteAll(bytes);
+        std::memcpy(buffer_ + used_, bytes.data(), bytes.size());
+        used_ += bytes.size();
+        return true;
+    }
+    bool Flush() {
+        const bool written = WriteAll({buffer_, used_});
+        used_ = 0;
+        return written;
+    }
+
+private:
+    bool WriteAll(std::span<const uint8_t> bytes) {
+        DWORD written = 0;
+        return bytes.empty() || (WriteFile(file_, bytes.data(), static_cast<DWORD>(bytes.size()),
+                                           &written, nullptr) &&
+                                 written == bytes.size());
+    }
+
+    HANDLE file_;
+    size_t used_ = 0;
+    uint8_t buffer_[64 * 1024];
+};
 
 } // namespace
 
@@ -155,13 +181,15 @@ STDMETHODIMP CCorvid::SaveAcquiredFrame(long frameIndex, BSTR filename) {
         }
         const std::optional<BitmapFormat> format = BitmapFormatOf(mode);
         if (!format) return S_OK; // no file for this storage mode
-        const size_t rowBytes = size_t{width} * BytesPerPixelOf(*format);
-        const std::vector<uint8_t> rows = FlipRows(pixels, stride, rowBytes, height);
         const BitMasks& masks = device_.modelCode == KV7300 ? kMasks555 : kMasks565;
-        const std::vector<uint8_t> file = EncodeBitmapFile(*format, {width, height, rows}, masks);
-        if (file.empty()) return E_FAIL;
-        return WriteWholeFile(filename ? std::wstring(filename, SysStringLen(filename)) : L"",
-                              file);
+        const com::UniqueFile file =
+            CreateNewFile(filename ? std::wstring(filename, SysStringLen(filename)) : L"");
+        if (!file) return E_FAIL;
+        BufferedWriter writer(file.Get());
+        const bool written = StreamBitmapFile(
+            *format, width, height, pixels, stride, masks,
+            [&writer](std::span<const uint8_t> bytes) { return writer.Put(bytes); });
+        return written && writer.Flush() ? S_OK : E_FAIL;
     } catch (const std::bad_alloc&) {
         return E_OUTOFMEMORY;
     }

@@ -51,6 +51,25 @@ std::optional<size_t> RectangleBytes(uint32_t bytesPerPixel, long width, long he
     return static_cast<size_t>(bytes);
 }
 
+// Whether data already holds an unlocked byte array of exactly these bounds, as an earlier
+// ReadFrameEx of the same rectangle left it: reading into it again spares the host a
+// frame-sized allocation on every read.
+bool HoldsByteRectangle(const VARIANT& data, const SAFEARRAYBOUND (&bounds)[2]) {
+    if (V_VT(&data) != (VT_ARRAY | VT_UI1)) return false;
+    SAFEARRAY* array = V_ARRAY(&data);
+    if (!array || SafeArrayGetDim(array) != 2 || array->cLocks != 0 ||
+        (array->fFeatures & (FADF_STATIC | FADF_EMBEDDED | FADF_FIXEDSIZE)))
+        return false;
+    for (UINT dim = 1; dim <= 2; ++dim) {
+        LONG lower = 0, upper = 0;
+        if (FAILED(SafeArrayGetLBound(array, dim, &lower)) ||
+            FAILED(SafeArrayGetUBound(array, dim, &upper)) || lower != 0 ||
+            static_cast<ULONG>(upper) + 1 != bounds[dim - 1].cElements)
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 // ---- Lifecycle hooks of the device ----
@@ -553,7 +572,6 @@ STDMETHODIMP CCorvid::ReadFrameEx(long srcFrame, long left, long top, long width
     const std::optional<int32_t> index = frames_.Resolve(srcFrame);
     if (!index) return E_INVALIDARG;
     const FrameRecord& record = *frames_.Find(*index);
-    VariantClear(data);
     const std::optional<size_t> bytes = RectangleBytes(record.bytesPerPixel, width, height);
     // One row of bytes along the first dimension, the rows along the second.
     SAFEARRAYBOUND bounds[2] = {};
@@ -561,6 +579,9 @@ STDMETHODIMP CCorvid::ReadFrameEx(long srcFrame, long left, long top, long width
         bounds[0].cElements = record.bytesPerPixel * static_cast<ULONG>(width);
         bounds[1].cElements = static_cast<ULONG>(height);
     }
+    if (bytes && HoldsByteRectangle(*data, bounds))
+        return TransferFrameRect(false, *index, left, top, width, height, *data);
+    VariantClear(data);
     com::UniqueSafeArray array(SafeArrayCreate(VT_UI1, 2, bounds));
     if (!array.Get()) return E_OUTOFMEMORY;
     V_VT(data) = VT_ARRAY | VT_UI1;

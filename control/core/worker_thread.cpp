@@ -59,4 +59,71 @@ void WorkerThread::Join() {
     handle_.Reset();
 }
 
+// ---- ParkedWorker ----
+
+struct ParkedWorker::Parking {
+    com::CriticalSection lock;
+    com::UniqueHandle wake{CreateEventW(nullptr, FALSE, FALSE, nullptr)};
+    // Guarded by lock.
+    std::function<void()> body;
+    bool busy = false; // a body was handed over and has not finished
+    bool end = false;
+};
+
+namespace {
+
+void ParkAndRun(const std::shared_ptr<ParkedWorker::Parking>& parking);
+
+} // namespace
+
+bool ParkedWorker::Run(std::function<void()> body) {
+    if (!parking_) {
+        auto parking = std::make_shared<Parking>();
+        if (!parking->wake) return false;
+        WorkerThread thread;
+        if (!thread.Start([parking] { ParkAndRun(parking); })) return false;
+        thread.Forget();
+        parking_ = std::move(parking);
+    }
+    {
+        com::Lock lock(parking_->lock);
+        if (parking_->busy) return false;
+        parking_->busy = true;
+        parking_->body = std::move(body);
+    }
+    SetEvent(parking_->wake.Get());
+    return true;
+}
+
+void ParkedWorker::End() {
+    if (!parking_) return;
+    {
+        com::Lock lock(parking_->lock);
+        parking_->end = true;
+    }
+    SetEvent(parking_->wake.Get());
+    parking_.reset();
+}
+
+namespace {
+
+void ParkAndRun(const std::shared_ptr<ParkedWorker::Parking>& parking) {
+    for (;;) {
+        WaitForSingleObject(parking->wake.Get(), INFINITE);
+        std::function<void()> body;
+        {
+            com::Lock lock(parking->lock);
+            if (parking->end) return;
+            body = std::move(parking->body);
+            parking->body = nullptr;
+        }
+        if (body) body();
+        com::Lock lock(parking->lock);
+        parking->busy = false;
+        if (parking->end) return;
+    }
+}
+
+} // namespace
+
 } // namespace core

@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <memory>
 
 namespace core {
 
@@ -32,6 +33,27 @@ public:
 private:
     com::UniqueHandle handle_;
     DWORD id_ = 0;
+};
+
+// A worker thread kept between bodies, so that a body that follows another costs no new
+// thread and apartment: Run hands the thread one body at a time. Ending (or destroying) the
+// worker tells the thread to end once its body is done; it is not waited for.
+class ParkedWorker {
+public:
+    ParkedWorker() = default;
+    ParkedWorker(const ParkedWorker&) = delete;
+    ParkedWorker& operator=(const ParkedWorker&) = delete;
+    ~ParkedWorker() { End(); }
+
+    // False while the thread still runs an earlier body, or when no thread could be made:
+    // the caller then runs the body some other way.
+    bool Run(std::function<void()> body);
+    void End();
+
+    struct Parking; // what the thread shares with its owner
+
+private:
+    std::shared_ptr<Parking> parking_;
 };
 
 } // namespace core

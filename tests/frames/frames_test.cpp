@@ -1,6 +1,7 @@
 // Frames, acquisition, events, bitmap files and drawing through the installed control and the
 // simulated boards.
 #include "frames_fixture.h"
+#include "thread_count.h"
 
 #include <atomic>
 
@@ -272,6 +273,25 @@ TEST_F(Frames, AsyncAcquisitionRaisesBothEventsOnTheWorker) {
     EXPECT_TRUE(WaitFor([&] { return first->Count() >= 4; }));
     point->Unadvise(cookie1);
     point->Unadvise(cookie2);
+}
+
+// One worker watches a run of jobs; no thread of the control or the board outlives the device.
+TEST_F(Frames, AsyncWorkersEndWithTheDevice) {
+    const int before = test::ThreadCount();
+    Open(L"SIM7100");
+    const LONG frame = Allocate();
+    ComPtr<EventSink> sink;
+    com::Make(sink);
+    ComPtr<IConnectionPoint> point = EventsPoint(control_.Get());
+    DWORD cookie = 0;
+    ASSERT_EQ(point->Advise(static_cast<IDispatch*>(sink.Get()), &cookie), S_OK);
+    for (size_t i = 1; i <= 3; ++i) {
+        ASSERT_EQ(control_->AcquireFrames(1, test::Long(frame), VARIANT_TRUE), S_OK);
+        ASSERT_TRUE(WaitFor([&] { return sink->Count() >= 2 * i; }));
+    }
+    ASSERT_EQ(control_->CloseDevice(), S_OK);
+    EXPECT_TRUE(WaitFor([&] { return test::ThreadCount() == before; })) << test::ThreadCount();
+    point->Unadvise(cookie);
 }
 
 // A poll that fails on the worker reaches the host as a failing status in the event.

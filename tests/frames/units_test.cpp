@@ -152,11 +152,27 @@ TEST(BitmapFile, ModesChooseFormats) {
     EXPECT_EQ(core::StorageModeForBytesPerPixel(5), StorageMode::Default);
 }
 
+// The whole file of a width x height image from a frame whose rows, top to bottom, lie
+// stride bytes apart (0: back to back).
+std::vector<uint8_t> FileOf(core::BitmapFormat format, uint32_t width, uint32_t height,
+                            std::span<const uint8_t> frame, size_t stride = 0,
+                            const core::BitMasks& masks = core::kMasks565) {
+    std::vector<uint8_t> file;
+    const bool whole = core::StreamBitmapFile(
+        format, width, height, frame, stride ? stride : width * core::BytesPerPixelOf(format),
+        masks, [&file](std::span<const uint8_t> piece) {
+            file.insert(file.end(), piece.begin(), piece.end());
+            return true;
+        });
+    EXPECT_TRUE(whole);
+    return file;
+}
+
 TEST(BitmapFile, GreyFileHasPaletteAndExactSize) {
     std::vector<uint8_t> rows(8 * 2);
     for (size_t i = 0; i < rows.size(); ++i)
         rows[i] = static_cast<uint8_t>(i * 7);
-    const auto file = core::EncodeBitmapFile(core::BitmapFormat::Grey8, {8, 2, rows});
+    const auto file = FileOf(core::BitmapFormat::Grey8, 8, 2, rows);
     ASSERT_EQ(file.size(), 1078u + 16u);
     EXPECT_EQ(file[0], 'B');
     EXPECT_EQ(file[1], 'M');
@@ -176,12 +192,14 @@ TEST(BitmapFile, GreyFileHasPaletteAndExactSize) {
     EXPECT_EQ(U32At(file, 50), 256u);
     for (uint32_t i = 0; i < 256; ++i)
         ASSERT_EQ(U32At(file, 54 + 4 * i), i << 16 | i << 8 | i) << i;
-    EXPECT_TRUE(std::equal(rows.begin(), rows.end(), file.begin() + 1078));
+    // Bottom-up: the frame's second row first.
+    EXPECT_TRUE(std::equal(rows.begin() + 8, rows.end(), file.begin() + 1078));
+    EXPECT_TRUE(std::equal(rows.begin(), rows.begin() + 8, file.begin() + 1086));
 }
 
 TEST(BitmapFile, SixteenBitFileHasMasks) {
     std::vector<uint8_t> rows(4 * 3 * 2, 0xAB);
-    auto file = core::EncodeBitmapFile(core::BitmapFormat::Rgb16, {4, 3, rows});
+    auto file = FileOf(core::BitmapFormat::Rgb16, 4, 3, rows);
     ASSERT_EQ(file.size(), 66u + 24u);
     EXPECT_EQ(U32At(file, 2), 90u);
     EXPECT_EQ(U32At(file, 10), 66u);
@@ -193,20 +211,20 @@ TEST(BitmapFile, SixteenBitFileHasMasks) {
     EXPECT_EQ(U32At(file, 54), 0xF800u);
     EXPECT_EQ(U32At(file, 58), 0x07E0u);
     EXPECT_EQ(U32At(file, 62), 0x001Fu);
-    file = core::EncodeBitmapFile(core::BitmapFormat::Rgb16, {4, 3, rows}, core::kMasks555);
+    file = FileOf(core::BitmapFormat::Rgb16, 4, 3, rows, 0, core::kMasks555);
     EXPECT_EQ(U32At(file, 54), 0x7C00u);
     EXPECT_EQ(U32At(file, 58), 0x03E0u);
 }
 
 TEST(BitmapFile, TrueColorFilesHaveNoTable) {
     std::vector<uint8_t> rows(4 * 2 * 4, 0x11);
-    auto file = core::EncodeBitmapFile(core::BitmapFormat::Rgb32, {4, 2, rows});
+    auto file = FileOf(core::BitmapFormat::Rgb32, 4, 2, rows);
     ASSERT_EQ(file.size(), 54u + 32u);
     EXPECT_EQ(U32At(file, 10), 54u);
     EXPECT_EQ(U16At(file, 28), 32u);
     EXPECT_EQ(U32At(file, 30), 0u);
     EXPECT_EQ(U32At(file, 46), 0u);
-    file = core::EncodeBitmapFile(core::BitmapFormat::Rgb24, {4, 2, std::span(rows).first(24)});
+    file = FileOf(core::BitmapFormat::Rgb24, 4, 2, std::span(rows).first(24));
     ASSERT_EQ(file.size(), 54u + 24u);
     EXPECT_EQ(U16At(file, 28), 24u);
     EXPECT_EQ(U32At(file, 34), 24u);
@@ -214,16 +232,11 @@ TEST(BitmapFile, TrueColorFilesHaveNoTable) {
 
 TEST(BitmapFile, OddWidthRowsArePadded) {
     const std::vector<uint8_t> rows = {1, 2, 3, 4, 5, 6}; // 3 x 2 grey
-    const auto file = core::EncodeBitmapFile(core::BitmapFormat::Grey8, {3, 2, rows});
+    const auto file = FileOf(core::BitmapFormat::Grey8, 3, 2, rows);
     ASSERT_EQ(file.size(), 1078u + 8u);
     EXPECT_EQ(U32At(file, 34), 8u);
     const std::vector<uint8_t> pixels(file.begin() + 1078, file.end());
-    EXPECT_EQ(pixels, (std::vector<uint8_t>{1, 2, 3, 0, 4, 5, 6, 0}));
-}
-
-TEST(BitmapFile, TooFewBytesGiveNoFile) {
-    const std::vector<uint8_t> rows(10);
-    EXPECT_TRUE(core::EncodeBitmapFile(core::BitmapFormat::Grey8, {4, 3, rows}).empty());
+    EXPECT_EQ(pixels, (std::vector<uint8_t>{4, 5, 6, 0, 1, 2, 3, 0}));
 }
 
 TEST(BitmapFile, SavedSizeIsScaledAndRoundedDownToFour) {
@@ -234,14 +247,24 @@ TEST(BitmapFile, SavedSizeIsScaledAndRoundedDownToFour) {
     EXPECT_EQ(core::SavedImageExtent(3, 100), 0u);
 }
 
-TEST(BitmapFile, FlipRowsReversesAndStaysInsideTheFrame) {
+TEST(BitmapFile, StreamedRowsComeLastFirstPaddedAndStayInsideTheFrame) {
     const std::vector<uint8_t> frame = {1, 2, 3, 4, 5, 6, 7, 8, 9}; // 3 rows of 3
-    EXPECT_EQ(core::FlipRows(frame, 3, 2, 3), (std::vector<uint8_t>{7, 8, 4, 5, 1, 2}));
+    // The grey pixels after the 1078 header bytes, taken from a frame with rows 3 bytes apart.
+    const auto pixels = [](std::span<const uint8_t> from, uint32_t width, uint32_t height) {
+        const std::vector<uint8_t> file = FileOf(core::BitmapFormat::Grey8, width, height, from, 3);
+        EXPECT_EQ(file.size(), 1078u + 4u * height);
+        return std::vector<uint8_t>(file.begin() + std::min<size_t>(1078, file.size()), file.end());
+    };
+    EXPECT_EQ(pixels(frame, 2, 3), (std::vector<uint8_t>{7, 8, 0, 0, 4, 5, 0, 0, 1, 2, 0, 0}));
     // Rows the frame does not hold read as 0.
-    EXPECT_EQ(core::FlipRows(frame, 3, 3, 4),
-              (std::vector<uint8_t>{0, 0, 0, 7, 8, 9, 4, 5, 6, 1, 2, 3}));
-    EXPECT_EQ(core::FlipRows(std::span(frame).first(8), 3, 3, 3),
-              (std::vector<uint8_t>{7, 8, 0, 4, 5, 6, 1, 2, 3}));
+    EXPECT_EQ(pixels(frame, 3, 4),
+              (std::vector<uint8_t>{0, 0, 0, 0, 7, 8, 9, 0, 4, 5, 6, 0, 1, 2, 3, 0}));
+    EXPECT_EQ(pixels(std::span(frame).first(8), 3, 3),
+              (std::vector<uint8_t>{7, 8, 0, 0, 4, 5, 6, 0, 1, 2, 3, 0}));
+    // A sink that refuses stops the file.
+    EXPECT_FALSE(core::StreamBitmapFile(core::BitmapFormat::Grey8, 3, 3, frame, 3,
+                                        core::kMasks565,
+                                        [](std::span<const uint8_t>) { return false; }));
 }
 
 } // namespace

@@ -72,10 +72,13 @@ bool EncodeFrame(const std::vector<uint8_t>& pixels, const FrameInfo& info, uint
     } else if (bpp != 1) {
         return false;
     }
-    const size_t rowBytes = width * core::BytesPerPixelOf(format);
-    const std::vector<uint8_t> rows = core::FlipRows(image, rowBytes, rowBytes, height);
-    file = core::EncodeBitmapFile(format, {info.Width, info.Height, rows});
-    return !file.empty();
+    file.clear();
+    return core::StreamBitmapFile(format, info.Width, info.Height, image,
+                                  width * core::BytesPerPixelOf(format), core::kMasks565,
+                                  [&file](std::span<const uint8_t> bytes) {
+                                      file.insert(file.end(), bytes.begin(), bytes.end());
+                                      return true;
+                                  });
 }
 
 void SaveOneFrame(HDRVR driver, const char* board) {
