@@ -131,6 +131,9 @@ private:
     bool showing_ = false;
 };
 
+// A value on the device's steps: rounded down to a whole step from the minimum, inside the range.
+long OnStep(const stSTT_LNG_RNG& range, long value);
+
 // The text of the error a failed call left on this thread (or the platform's text for the
 // result), as the page's error box shows it, without the help question.
 std::wstring ErrorText(HRESULT hr, const wchar_t* description);
