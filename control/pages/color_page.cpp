@@ -17,15 +17,12 @@ constexpr wchar_t kApplySource[] = L"CColorPage::Apply";
 constexpr DISPID kActiveDeviceId = 203;
 constexpr DISPID kControlStateId = 209;
 
-using Get = HRESULT (STDMETHODCALLTYPE ICorvid3::*)(long*);
-using Put = HRESULT (STDMETHODCALLTYPE ICorvid3::*)(long);
-
 // The parameters, each group in the order Apply writes it.
 struct Parameter {
     int slider;
     STT_COLOR_PARAMETER code;
-    Get get;
-    Put put;
+    LongGetter get;
+    LongSetter put;
     bool rgb; // of the "RGB" group, else of the "HSI" group
 };
 const Parameter kParameters[] = {

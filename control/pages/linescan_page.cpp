@@ -15,14 +15,11 @@ constexpr DISPID kActiveDeviceId = 203;
 constexpr DISPID kControlStateId = 209;
 constexpr int kDividers = 12; // 1, 2, 4 ... 2048
 
-using Get = HRESULT (STDMETHODCALLTYPE ICorvid3::*)(long*);
-using Put = HRESULT (STDMETHODCALLTYPE ICorvid3::*)(long);
-
 // The counts in the order Apply writes them; "Positive" is the low-to-high edge.
 struct Count {
     int edit;
-    Get get;
-    Put put;
+    LongGetter get;
+    LongSetter put;
 };
 const Count kCounts[] = {
     {IDC_LINESCAN_DRIVE_POSITIVE, &ICorvid3::get_LoToHiLineDriveCount,

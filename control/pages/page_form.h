@@ -18,6 +18,10 @@ namespace pages {
 
 using Microsoft::WRL::ComPtr;
 
+// A long property of the control, read or written, for tables of properties.
+using LongGetter = HRESULT (STDMETHODCALLTYPE ICorvid3::*)(long*);
+using LongSetter = HRESULT (STDMETHODCALLTYPE ICorvid3::*)(long);
+
 // What a form needs of the page that holds it.
 class PageHost {
 public:

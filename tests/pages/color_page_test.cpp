@@ -9,25 +9,11 @@ namespace {
 
 namespace msg = imaging::msg;
 
-class ColorPageTest : public ::testing::Test {
+class ColorPageTest : public PageTest {
 protected:
-    void SetUp() override {
-        ASSERT_HRESULT_SUCCEEDED(apartment_.Result());
-        control_ = CreateControl();
-        ASSERT_TRUE(control_);
-    }
-    // Moves a slider as the user drags it.
-    static void Slide(const ActivePage& page, int id, long position) {
-        HWND slider = GetDlgItem(page.Dialog(), id);
-        SendMessageW(slider, TBM_SETPOS, TRUE, position);
-        SendMessageW(page.Dialog(), WM_HSCROLL, MAKEWPARAM(TB_THUMBPOSITION, position),
-                     reinterpret_cast<LPARAM>(slider));
-    }
     static long Slider(const ActivePage& page, int id, UINT message) {
         return static_cast<long>(SendDlgItemMessageW(page.Dialog(), id, message, 0, 0));
     }
-    Apartment apartment_;
-    ComPtr<IDispatch> control_;
 };
 
 struct BoardCase {
@@ -67,16 +53,11 @@ TEST_F(ColorPageTest, SlidersAndApplyByBoard) {
         EXPECT_FALSE(page.Enabled(c.other));
         if (c.slider == IDC_COLOR_HUE) page.Screenshot(L"page_color");
 
-        Slide(page, c.moved, c.to);
+        page.Slide(c.moved, c.to);
         EXPECT_EQ(page.Text(c.moved + IDC_COLOR_VALUE), c.shown);
         EXPECT_TRUE(page.Dirty());
-        DriverPort port(L"kvboard.drv");
-        ASSERT_TRUE(port.ok());
-        port.StartTrace();
-        EXPECT_EQ(page.Apply(), S_OK);
-        port.StopTrace();
         std::vector<uint32_t> written;
-        for (const KvTraceRecord& r : RecordsOf(port.Trace(), msg::STM_CLR_IMAGE_PARAMETER)) {
+        for (const KvTraceRecord& r : RecordsOf(TracedApply(page), msg::STM_CLR_IMAGE_PARAMETER)) {
             const auto block = BlockOf<imaging::ColorOperationBlock>(r);
             uint32_t code = 0; // follows the block in the trace
             memcpy(&code, r.Block + sizeof block, sizeof code);

@@ -7,18 +7,7 @@
 namespace test {
 namespace {
 
-class DigCamPageTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_HRESULT_SUCCEEDED(apartment_.Result());
-        control_ = CreateControl();
-        ASSERT_TRUE(control_);
-        ASSERT_HRESULT_SUCCEEDED(control_.As(&corvid_));
-    }
-    Apartment apartment_;
-    ComPtr<IDispatch> control_;
-    ComPtr<ICorvid3> corvid_;
-};
+using DigCamPageTest = PageTest;
 
 TEST_F(DigCamPageTest, ShowsAndAppliesTheCamera) {
     ASSERT_TRUE(OpenBoard(control_.Get(), L"SIM7700"));

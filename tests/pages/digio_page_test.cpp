@@ -9,13 +9,8 @@ namespace {
 
 namespace msg = imaging::msg;
 
-class DigIOPageTest : public ::testing::Test {
+class DigIOPageTest : public PageTest {
 protected:
-    void SetUp() override {
-        ASSERT_HRESULT_SUCCEEDED(apartment_.Result());
-        control_ = CreateControl();
-        ASSERT_TRUE(control_);
-    }
     // The lines whose control with the id base + n passes `test`, as a mask.
     static long Lines(const ActivePage& page, int base, bool (ActivePage::*test)(int) const) {
         long mask = 0;
@@ -23,8 +18,6 @@ protected:
             if ((page.*test)(base + n)) mask |= 1L << n;
         return mask;
     }
-    Apartment apartment_;
-    ComPtr<IDispatch> control_;
 };
 
 struct BoardView {
@@ -83,13 +76,8 @@ TEST_F(DigIOPageTest, ApplyWritesTheConfigurationThenThePattern) {
         EXPECT_EQ(page.Text(IDC_DIGIO_PATTERN), L"0x21");
         EXPECT_TRUE(page.Dirty());
 
-        DriverPort port(L"kvboard.drv");
-        ASSERT_TRUE(port.ok());
-        port.StartTrace();
-        EXPECT_EQ(page.Apply(), S_OK);
-        port.StopTrace();
         std::vector<std::pair<uint32_t, uint64_t>> writes;
-        for (const KvTraceRecord& r : port.Trace())
+        for (const KvTraceRecord& r : TracedApply(page))
             if (r.Message == msg::STM_CAM_SET_DIGIO_CONFIG ||
                 r.Message == msg::STM_CAM_SET_DIGIO_PATTERN)
                 writes.emplace_back(r.Message, r.Param2);

@@ -7,21 +7,12 @@
 namespace test {
 namespace {
 
-class LineScanPageTest : public ::testing::Test {
+class LineScanPageTest : public PageTest {
 protected:
-    void SetUp() override {
-        ASSERT_HRESULT_SUCCEEDED(apartment_.Result());
-        control_ = CreateControl();
-        ASSERT_TRUE(control_);
-        ASSERT_HRESULT_SUCCEEDED(control_.As(&corvid_));
-    }
     void Put(const wchar_t* name, LONG value) {
         ASSERT_EQ(PutProperty(control_.Get(), name, Long(value)).hr, S_OK)
             << std::string(name, name + wcslen(name));
     }
-    Apartment apartment_;
-    ComPtr<IDispatch> control_;
-    ComPtr<ICorvid3> corvid_;
 };
 
 constexpr int kEdits[] = {IDC_LINESCAN_DRIVE_POSITIVE, IDC_LINESCAN_DRIVE_NEGATIVE,

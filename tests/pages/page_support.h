@@ -113,6 +113,13 @@ public:
         SetDlgItemTextW(dialog_, id, text.c_str()); // the edit sends EN_CHANGE
     }
     void Click(int id) const { SendDlgItemMessageW(dialog_, id, BM_CLICK, 0, 0); }
+    // Moves a slider as the user drags it.
+    void Slide(int id, long position) const {
+        HWND slider = GetDlgItem(dialog_, id);
+        SendMessageW(slider, TBM_SETPOS, TRUE, position);
+        SendMessageW(dialog_, WM_HSCROLL, MAKEWPARAM(TB_THUMBPOSITION, position),
+                     reinterpret_cast<LPARAM>(slider));
+    }
 
     // The page as the user sees it, into the build tree's screenshot folder.
     void Screenshot(const std::wstring& name) const {
@@ -128,6 +135,31 @@ private:
     HWND dialog_ = nullptr;
     std::wstring title_;
 };
+
+// The fixture of the page tests: a control of the installed library in the test's apartment.
+class PageTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_HRESULT_SUCCEEDED(apartment_.Result());
+        control_ = CreateControl();
+        ASSERT_TRUE(control_);
+        ASSERT_HRESULT_SUCCEEDED(control_.As(&corvid_));
+    }
+    Apartment apartment_;
+    ComPtr<IDispatch> control_;
+    ComPtr<ICorvid3> corvid_;
+};
+
+// Applies the page; answers the messages it sent to the simulated boards.
+inline std::vector<KvTraceRecord> TracedApply(const ActivePage& page) {
+    DriverPort port(L"kvboard.drv");
+    EXPECT_TRUE(port.ok());
+    if (!port.ok()) return {};
+    port.StartTrace();
+    EXPECT_EQ(page.Apply(), S_OK);
+    port.StopTrace();
+    return port.Trace();
+}
 
 // A child window of this process's visible top-level windows with the control id.
 inline HWND FindItemOnScreen(int id) {
