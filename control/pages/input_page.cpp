@@ -107,14 +107,6 @@ bool HasLevels(long deviceType) {
     return deviceType == KV7100 || deviceType == KV7400 || deviceType == KV7400LS;
 }
 
-// A level on the device's steps: rounded down to a whole step from the minimum, inside the range.
-long OnStep(const stSTT_LNG_RNG& range, long value) {
-    if (value <= range.Min) return range.Min;
-    if (value >= range.Max) return range.Max;
-    const long long step = range.Granularity > 0 ? range.Granularity : 1;
-    return static_cast<long>(range.Min + (static_cast<long long>(value) - range.Min) / step * step);
-}
-
 std::wstring Millivolts(long microvolts) {
     wchar_t text[32];
     swprintf(text, std::size(text), L"%6.2f", microvolts * 0.001);

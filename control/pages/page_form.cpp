@@ -41,6 +41,13 @@ std::wstring ErrorText(HRESULT hr, const wchar_t* description) {
     return buffer;
 }
 
+long OnStep(const stSTT_LNG_RNG& range, long value) {
+    if (value <= range.Min) return range.Min;
+    if (value >= range.Max) return range.Max;
+    const long long step = range.Granularity > 0 ? range.Granularity : 1;
+    return static_cast<long>(range.Min + (static_cast<long long>(value) - range.Min) / step * step);
+}
+
 bool PageForm::Handle(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) {
     // Notifications caused by the form's own showing of values are not the user's edits.
     if (message == WM_COMMAND && !showing_) {

@@ -18,6 +18,10 @@ namespace pages {
 
 using Microsoft::WRL::ComPtr;
 
+// A long property of the control, read or written, for tables of properties.
+using LongGetter = HRESULT (STDMETHODCALLTYPE ICorvid3::*)(long*);
+using LongSetter = HRESULT (STDMETHODCALLTYPE ICorvid3::*)(long);
+
 // What a form needs of the page that holds it.
 class PageHost {
 public:
@@ -140,6 +144,9 @@ private:
     std::vector<Route> routes_;
     bool showing_ = false;
 };
+
+// A value on the device's steps: rounded down to a whole step from the minimum, inside the range.
+long OnStep(const stSTT_LNG_RNG& range, long value);
 
 // The text of the error a failed call left on this thread (or the platform's text for the
 // result), as the page's error box shows it, without the help question.

@@ -13,21 +13,8 @@ using imaging::BasedSourceBlock;
 using imaging::InputControlWriteBlock;
 using imaging::ParamWriteBlock;
 
-class InputPageTest : public ::testing::Test {
+class InputPageTest : public PageTest {
 protected:
-    void SetUp() override {
-        ASSERT_HRESULT_SUCCEEDED(apartment_.Result());
-        control_ = CreateControl();
-        ASSERT_TRUE(control_);
-        ASSERT_HRESULT_SUCCEEDED(control_.As(&corvid_));
-    }
-    // Moves a slider as the user drags it.
-    static void Slide(const ActivePage& page, int id, long position) {
-        HWND slider = GetDlgItem(page.Dialog(), id);
-        SendMessageW(slider, TBM_SETPOS, TRUE, position);
-        SendMessageW(page.Dialog(), WM_HSCROLL, MAKEWPARAM(TB_THUMBPOSITION, position),
-                     reinterpret_cast<LPARAM>(slider));
-    }
     static long SliderAt(const ActivePage& page, int id) {
         return static_cast<long>(SendDlgItemMessageW(page.Dialog(), id, TBM_GETPOS, 0, 0));
     }
@@ -40,10 +27,6 @@ protected:
         com::SafeArrayData<LONG> data(V_ARRAY(buffer.Get()));
         return {data.Data()[0], data.Data()[255]};
     }
-
-    Apartment apartment_;
-    ComPtr<IDispatch> control_;
-    ComPtr<ICorvid3> corvid_;
 };
 
 TEST_F(InputPageTest, WithoutADeviceEverythingIsDisabledAndEmpty) {
@@ -153,9 +136,9 @@ TEST_F(InputPageTest, ApplyWritesWhatChangedInTheBoardsOrder) {
     page.Choose(IDC_INPUT_TYPE, L"Variable Scan");
     page.Choose(IDC_INPUT_LUT, L"2");
     page.Choose(IDC_INPUT_GAIN, L"2");
-    Slide(page, IDC_INPUT_REFERENCE_SLIDER, 805);
+    page.Slide(IDC_INPUT_REFERENCE_SLIDER, 805);
     EXPECT_EQ(page.Text(IDC_INPUT_REFERENCE), L"  0.81"); // shown rounded, written exactly
-    Slide(page, IDC_INPUT_OFFSET_SLIDER, -100);
+    page.Slide(IDC_INPUT_OFFSET_SLIDER, -100);
     EXPECT_EQ(page.Text(IDC_INPUT_OFFSET), L" -0.10");
     page.Type(IDC_INPUT_FREQUENCY, L"20000000");
     page.Choose(IDC_INPUT_CLOCK_SOURCE, L"External");

@@ -116,6 +116,13 @@ public:
         SetDlgItemTextW(dialog_, id, text.c_str()); // the edit sends EN_CHANGE
     }
     void Click(int id) const { SendDlgItemMessageW(dialog_, id, BM_CLICK, 0, 0); }
+    // Moves a slider as the user drags it.
+    void Slide(int id, long position) const {
+        HWND slider = GetDlgItem(dialog_, id);
+        SendMessageW(slider, TBM_SETPOS, TRUE, position);
+        SendMessageW(dialog_, WM_HSCROLL, MAKEWPARAM(TB_THUMBPOSITION, position),
+                     reinterpret_cast<LPARAM>(slider));
+    }
 
     // The page as the user sees it, into the build tree's screenshot folder.
     void Screenshot(const std::wstring& name) const {
@@ -132,16 +139,18 @@ private:
     std::wstring title_;
 };
 
-// The fixture of a page's tests: an apartment and a control.
+// The fixture of the page tests: a control of the installed library in the test's apartment.
 class PageTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_HRESULT_SUCCEEDED(apartment_.Result());
         control_ = CreateControl();
         ASSERT_TRUE(control_);
+        ASSERT_HRESULT_SUCCEEDED(control_.As(&corvid_));
     }
     Apartment apartment_;
     ComPtr<IDispatch> control_;
+    ComPtr<ICorvid3> corvid_;
 };
 
 // A board of the tests' own driver (a KV7400 to the control) open on a control of its own,
