@@ -11,6 +11,7 @@
 //   corvid_campaign faults                      each driver message of a typical use failed once
 //
 // Exit code 0 when no crash, hang or unreported failure was seen.
+#include "event_sink.h"
 #include "process_counts.h"
 #include "thread_count.h"
 #include "stapi.h"
@@ -164,38 +165,12 @@ void PrintGrowth(const Counts& from, const Counts& to, int cycles) {
 
 // ---- An event sink that counts OnAcquireNotify2 ------------------------------------------
 
-class Sink final : public IDispatch {
+class Sink final : public EventSink {
 public:
     volatile LONG acquired = 0;
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-        if (iid == IID_IUnknown || iid == IID_IDispatch) {
-            *out = static_cast<IDispatch*>(this);
-            AddRef();
-            return S_OK;
-        }
-        // The events interface is a dispinterface: any other IID of it is answered too.
-        *out = static_cast<IDispatch*>(this);
-        AddRef();
-        return S_OK;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&refs_); }
-    STDMETHODIMP_(ULONG) Release() override { return InterlockedDecrement(&refs_); }
-    STDMETHODIMP GetTypeInfoCount(UINT* count) override {
-        *count = 0;
-        return S_OK;
-    }
-    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-        return E_NOTIMPL;
-    }
-    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
-                        UINT*) override {
+    void OnEvent(DISPID id) override {
         if (id == 5) InterlockedIncrement(&acquired);
-        return S_OK;
     }
-
-private:
-    LONG refs_ = 1; // lives on the stack of its user
 };
 
 // Connects a sink to the control's events; the cookie is 0 when it could not.

@@ -16,6 +16,7 @@
 //   tools/wine-run build/win64/bin/speed_bench.exe [repeats, default 3] [seconds, default 1]
 #include "corvid_h.h"
 #include "devices.h"
+#include "event_sink.h"
 #include "frame_messages.h"
 #include "full_speed.h"
 #include "testport.h"
@@ -164,38 +165,16 @@ struct OpenControl {
 
 // ---- The sink of the control's events -------------------------------------------------------
 
-class AcquireSink final : public IDispatch {
+class AcquireSink final : public EventSink {
 public:
     AcquireSink() : notified_(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {}
-    ~AcquireSink() { CloseHandle(notified_); }
+    ~AcquireSink() override { CloseHandle(notified_); }
     HANDLE Notified() const { return notified_; }
     Clock::time_point At() const { return at_; }
-
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-        if (iid == IID_IUnknown || iid == IID_IDispatch || iid == DIID_ICorvidEvents) {
-            *out = static_cast<IDispatch*>(this);
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return 2; } // lives on the bench's stack
-    STDMETHODIMP_(ULONG) Release() override { return 1; }
-    STDMETHODIMP GetTypeInfoCount(UINT* count) override {
-        *count = 0;
-        return S_OK;
-    }
-    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
-        return E_NOTIMPL;
-    }
-    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
-                        UINT*) override {
-        if (id == 1) { // OnAcquireNotify
-            at_ = Clock::now();
-            SetEvent(notified_);
-        }
-        return S_OK;
+    void OnEvent(DISPID id) override {
+        if (id != 1) return; // OnAcquireNotify
+        at_ = Clock::now();
+        SetEvent(notified_);
     }
 
 private:
