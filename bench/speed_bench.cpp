@@ -463,23 +463,53 @@ AsyncFigures AsyncAtOwnRate(const char* board, int count) {
     return f;
 }
 
-// Asynchronous acquisitions per second at full speed against synchronous ones.
-double AsyncRateRatio(const char* board, double seconds) {
+// Acquisitions at full speed, synchronous and asynchronous (each waited for at the sink):
+// seconds per acquisition.
+struct FullSpeedTimes {
+    double sync = 0, async = 0;
+};
+FullSpeedTimes AsyncAtFullSpeed(const char* board, double seconds) {
     FullSpeed fullSpeed(board);
     OpenControl c(board);
     AcquireSink sink;
     Connection connection(c.object, &sink);
-    if (!c.ok || !connection.Ok()) return 0;
+    if (!c.ok || !connection.Ok()) return {};
     const Late late = c.late();
     const DISPID acquire = late.Id(L"AcquireFrames");
-    const double sync = TimePerStep(seconds, [&] {
+    FullSpeedTimes t;
+    t.sync = TimePerStep(seconds, [&] {
         return SUCCEEDED(late.Call(acquire, DISPATCH_METHOD, {Long(1), c.frame, Bool(false)}));
     });
-    const double async = TimePerStep(seconds, [&] {
+    t.async = TimePerStep(seconds, [&] {
         return SUCCEEDED(late.Call(acquire, DISPATCH_METHOD, {Long(1), c.frame, Bool(true)})) &&
                WaitForSingleObject(sink.Notified(), 5000) == WAIT_OBJECT_0;
     });
-    return async > 0 ? sync / async : 0;
+    return t;
+}
+
+// The least an acquisition handed to another thread and reported back by an event can cost
+// on this machine: one wake of a waiting thread and one wake back.
+double EventRoundTripSeconds(double seconds) {
+    const HANDLE go = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    const HANDLE back = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    double t = 0;
+    if (go && back) {
+        std::atomic<bool> running{true};
+        std::thread partner([&] {
+            while (WaitForSingleObject(go, INFINITE) == WAIT_OBJECT_0 && running.load())
+                SetEvent(back);
+        });
+        t = TimePerStep(seconds, [&] {
+            SetEvent(go);
+            return WaitForSingleObject(back, 5000) == WAIT_OBJECT_0;
+        });
+        running = false;
+        SetEvent(go);
+        partner.join();
+    }
+    if (go) CloseHandle(go);
+    if (back) CloseHandle(back);
+    return t;
 }
 
 double Percentile(std::vector<double> values, double p) {
@@ -510,6 +540,8 @@ int main(int argc, char** argv) {
     Figure syncLatency{"baseline: delivery -> synchronous AcquireFrames returns median, ms", "-"};
     Figure latencyP99{"async at own rate: delivery -> OnAcquireNotify p99, ms", "< 2"};
     Figure asyncRate{"async full speed: acquisitions per second / synchronous", ">= 0.8"};
+    Figure asyncMs{"async full speed: ms per acquisition", "-"};
+    Figure roundTrip{"baseline: event to another thread and back, ms", "-"};
 
     for (int r = 0; r < repeats; ++r) {
         for (const Board* b : {&kMono, &kRgb}) {
@@ -531,13 +563,17 @@ int main(int argc, char** argv) {
         latencyMedian.values.push_back(1000 * Percentile(a.latencies, 0.5));
         syncLatency.values.push_back(1000 * Percentile(a.syncLatencies, 0.5));
         latencyP99.values.push_back(1000 * Percentile(a.latencies, 0.99));
-        asyncRate.values.push_back(Ratio(AsyncRateRatio(kMono.name, seconds), 1));
+        const FullSpeedTimes full = AsyncAtFullSpeed(kMono.name, seconds);
+        asyncRate.values.push_back(Ratio(full.sync, full.async));
+        asyncMs.values.push_back(1000 * full.async);
+        roundTrip.values.push_back(1000 * EventRoundTripSeconds(seconds));
     }
 
     std::printf("%-66s %8s %8s %8s\n", "figure", "min", "median", "max");
     for (const Figure* f : {&acquireMono, &acquireRgb, &readMono, &readRgb, &controlMono,
                             &controlRgb, &saveMono, &saveRgb, &invokeCount, &invokeWidth,
-                            &asyncCpu, &syncLatency, &latencyMedian, &latencyP99, &asyncRate})
+                            &asyncCpu, &syncLatency, &latencyMedian, &latencyP99, &asyncRate,
+                            &asyncMs, &roundTrip})
         Print(*f);
     CoUninitialize();
     return 0;

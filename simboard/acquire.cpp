@@ -70,10 +70,13 @@ void AcquireEngine::Stop(StopMode mode) {
 }
 
 bool AcquireEngine::WaitForNextFrame(uint32_t frameRate, HANDLE cancel) {
+    // At full speed this runs once an image: the stop is read from its flag, and only a
+    // job's cancel event costs a (zero-length) wait.
+    if (stopping_) return false;
+    if (cancel && WaitForSingleObject(cancel, 0) != WAIT_TIMEOUT) return false;
+    if (frameRate == 0) return true;
     HANDLE handles[2] = {stop_.get(), cancel};
     const DWORD count = cancel ? 2 : 1;
-    if (WaitForMultipleObjects(count, handles, FALSE, 0) != WAIT_TIMEOUT) return false;
-    if (frameRate == 0) return true;
     LARGE_INTEGER now{};
     QueryPerformanceCounter(&now);
     const double period = static_cast<double>(ticksPerSecond_.QuadPart) / frameRate;
