@@ -11,6 +11,7 @@
 
 #include "board.h"
 #include "registration.h"
+#include "runtime_unload.h"
 #include "trace.h"
 #include "units.h"
 
@@ -187,13 +188,16 @@ extern "C" LRESULT CALLBACK DriverProc(DWORD_PTR id, HDRVR driver, UINT message,
     return answered.answer;
 }
 
-BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID /*reserved*/) {
+BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID reserved) {
     switch (reason) {
     case DLL_PROCESS_ATTACH: DisableThreadLibraryCalls(module); break;
     case DLL_PROCESS_DETACH:
         // Normally DRV_CLOSE and DRV_FREE have stopped everything. Left-over workers can only
         // be told to end here: the loader lock is held, so nobody may wait for them.
         kvboard::CloseAllInstances(kvboard::StopMode::Signal);
+        // Unloaded while the process goes on (the last CloseDriver): give the runtime's
+        // reserve back, or every open and close of a board would leave it behind.
+        if (!reserved) ReleaseRuntimeReserves();
         break;
     default: break;
     }

@@ -191,11 +191,15 @@ struct Caches {
         [](const GUID& a, const GUID& b) { return memcmp(&a, &b, sizeof(GUID)) < 0; }};
 };
 
-// Allocated once and kept: releasing type information while the process shuts down would
-// call into an automation library that may already be gone.
+// Made on first use and kept while the library is loaded; callers hold ModuleSection. At
+// process exit it is left alone (releasing type information then would call into an
+// automation library that may already be gone); a library unloaded while the process goes
+// on gives it back (ReleaseModuleCaches).
+Caches* moduleCaches = nullptr;
+
 Caches& ModuleCaches() {
-    static Caches* caches = new Caches;
-    return *caches;
+    if (!moduleCaches) moduleCaches = new Caches;
+    return *moduleCaches;
 }
 
 HRESULT FindInterfaceInfo(REFIID iface, const InterfaceInfo** out) {
@@ -372,13 +376,38 @@ HRESULT InvokePlainGetter(IUnknown* object, const PlainGetter& getter, VARIANT* 
     return DISP_E_EXCEPTION;
 }
 
-thread_local int lateBoundDepth = 0;
+// The depth of late-bound calls on each thread, in a slot of the platform's own taken when the
+// library loads and given back when it unloads (the compiler's thread_local would leave a
+// slot and a lock behind per load). Without a slot every call counts as late-bound: the
+// members then never write past one variable of the declared type.
+class ThreadDepth {
+public:
+    ThreadDepth() : slot_(TlsAlloc()) {}
+    ~ThreadDepth() {
+        if (slot_ != TLS_OUT_OF_INDEXES) TlsFree(slot_);
+    }
+    ThreadDepth(const ThreadDepth&) = delete;
+    ThreadDepth& operator=(const ThreadDepth&) = delete;
+
+    intptr_t Get() const {
+        return slot_ == TLS_OUT_OF_INDEXES ? 1 : reinterpret_cast<intptr_t>(TlsGetValue(slot_));
+    }
+    void Add(intptr_t delta) const {
+        if (slot_ != TLS_OUT_OF_INDEXES)
+            TlsSetValue(slot_, reinterpret_cast<void*>(Get() + delta));
+    }
+
+private:
+    const DWORD slot_;
+};
+
+ThreadDepth lateBoundDepth;
 
 // Marks the calling thread as inside a late-bound call for its lifetime.
 class LateBoundScope {
 public:
-    LateBoundScope() { ++lateBoundDepth; }
-    ~LateBoundScope() { --lateBoundDepth; }
+    LateBoundScope() { lateBoundDepth.Add(1); }
+    ~LateBoundScope() { lateBoundDepth.Add(-1); }
     LateBoundScope(const LateBoundScope&) = delete;
     LateBoundScope& operator=(const LateBoundScope&) = delete;
 };
@@ -386,7 +415,13 @@ public:
 } // namespace
 
 bool InLateBoundCall() {
-    return lateBoundDepth > 0;
+    return lateBoundDepth.Get() > 0;
+}
+
+void ReleaseModuleCaches() {
+    Lock lock(ModuleSection());
+    delete moduleCaches;
+    moduleCaches = nullptr;
 }
 
 HRESULT ModuleTypeLib(ITypeLib** library) {

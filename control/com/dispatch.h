@@ -24,6 +24,10 @@ HRESULT ModuleTypeInfo(REFGUID guid, ITypeInfo** info);
 // larger buffer, whatever size another argument claims.
 bool InLateBoundCall();
 
+// Gives back the type library and the interface tables; for a library unloaded while the
+// process goes on (DllMain, process detach without the exit flag).
+void ReleaseModuleCaches();
+
 HRESULT DispatchGetTypeInfo(REFIID iface, UINT index, ITypeInfo** info);
 HRESULT DispatchGetIDsOfNames(REFIID iface, REFIID riid, LPOLESTR* names, UINT count, DISPID* ids);
 // object: the dual interface pointer of the implementing object.

@@ -48,9 +48,13 @@ LONG ModuleLockCount() {
     return InterlockedCompareExchange(&g_locks, 0, 0);
 }
 
+// Built when the library loads, before any caller can ask for it, and gone when it unloads:
+// a first-use guard would take the runtime's own lock and thread-local slot, which an
+// unload never gives back.
+CriticalSection moduleSection;
+
 CriticalSection& ModuleSection() {
-    static CriticalSection section;
-    return section;
+    return moduleSection;
 }
 
 } // namespace com

@@ -1,9 +1,11 @@
 // The four entry points through which the platform loads, asks and registers the library.
 #include "class_objects.h"
 #include "corvid.h"
+#include "dispatch.h"
 #include "display_page.h"
 #include "module.h"
 #include "registration.h"
+#include "runtime_unload.h"
 #include "status.h"
 
 #include <windows.h>
@@ -17,10 +19,13 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
         DisableThreadLibraryCalls(instance);
         break;
     case DLL_PROCESS_DETACH:
-        // On FreeLibrary (not at process exit) the window class must go with the code.
+        // On FreeLibrary (not at process exit) the window classes must go with the code, and
+        // the type information and the runtime's reserve with the library.
         if (!reserved) {
             core::UnregisterWindowClass();
             pages::UnregisterDisplayWindowClass();
+            com::ReleaseModuleCaches();
+            ReleaseRuntimeReserves();
         }
         break;
     default: break;

@@ -1,6 +1,7 @@
 // The library's exports called directly, as COM calls them: class objects and the unload
 // decision.
 #include "com_support.h"
+#include "process_counts.h"
 #include "server_support.h"
 
 #include "corvid_h.h"
@@ -118,6 +119,54 @@ TEST_F(ExportsTest, PageFactoriesMakeTheirPages) {
         object.Reset();
         EXPECT_EQ(canUnloadNow_(), S_OK);
     }
+}
+
+// A host that creates the control, lets it go and unloads the library, again and again (as
+// CoFreeUnusedLibraries does), gets back everything each load took, the board driver's loads
+// included: creating the control builds the device list, which opens every board.
+TEST(Unload, LoadingTheLibraryAgainAndAgainLeavesNothingBehind) {
+    Apartment apartment;
+    ASSERT_HRESULT_SUCCEEDED(apartment.Result());
+    const auto cycle = [] {
+        const HMODULE library = LoadLibraryW(InstalledOcx().c_str());
+        ASSERT_NE(library, nullptr);
+        const auto getClassObject = reinterpret_cast<HRESULT(STDAPICALLTYPE*)(
+            REFCLSID, REFIID, void**)>(reinterpret_cast<void*>(
+            GetProcAddress(library, "DllGetClassObject")));
+        ASSERT_NE(getClassObject, nullptr);
+        {
+            ComPtr<IClassFactory> factory;
+            ASSERT_EQ(getClassObject(CLSID_Corvid, IID_IClassFactory,
+                                     reinterpret_cast<void**>(factory.GetAddressOf())),
+                      S_OK);
+            ComPtr<ICorvid> control;
+            ASSERT_EQ(factory->CreateInstance(nullptr, IID_PPV_ARGS(&control)), S_OK);
+            short count = 0;
+            ASSERT_EQ(control->get_DeviceCount(&count), S_OK);
+            EXPECT_GT(count, 0);
+        }
+        FreeLibrary(library);
+        EXPECT_EQ(GetModuleHandleW(InstalledOcx().c_str()), nullptr);
+        EXPECT_EQ(GetModuleHandleW(L"kvboard.drv"), nullptr);
+    };
+    // The system libraries the control imports stay loaded, as in any host that shows a
+    // window: what their own loads leave behind is the platform's, not the control's (here,
+    // each unload of the multimedia library leaves registry keys open and the common controls
+    // a mutex).
+    for (const wchar_t* system : {L"winmm.dll", L"comctl32.dll", L"comdlg32.dll", L"version.dll"})
+        ASSERT_NE(LoadLibraryW(system), nullptr) << system;
+    cycle(); // the platform's own first-use state
+    const size_t heap = HeapBytesInUse();
+    const long handles = ProcessHandles();
+    const int slots = FreeTlsSlots();
+    constexpr int kCycles = 10;
+    for (int i = 0; i < kCycles; ++i)
+        cycle();
+    EXPECT_EQ(FreeTlsSlots(), slots);
+    EXPECT_LT(ProcessHandles() - handles, kCycles / 2);
+    // A few bytes a load are the loader's own; a block left per load would be kilobytes.
+    EXPECT_LT(static_cast<double>(HeapBytesInUse()) - static_cast<double>(heap),
+              kCycles * 2048.0);
 }
 
 TEST_F(ExportsTest, FactoryRefusesAggregation) {

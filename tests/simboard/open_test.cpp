@@ -42,13 +42,18 @@ TEST(Open, LoadingAndUnloadingTheDriverLeavesNothingBehind) {
     ASSERT_EQ(GetModuleHandleW(L"kvboard.drv"), nullptr) << "unloaded at the last close";
     const int slots = test::FreeTlsSlots();
     const long handles = test::ProcessHandles();
+    const size_t heap = test::HeapBytesInUse();
     ASSERT_GT(slots, 0);
     ASSERT_GT(handles, 0);
+    ASSERT_GT(heap, 0u);
     constexpr int kCycles = 40;
     for (int i = 0; i < kCycles; ++i)
         cycle();
     EXPECT_EQ(test::FreeTlsSlots(), slots);
     EXPECT_LT(test::ProcessHandles() - handles, kCycles / 4);
+    // A few bytes a load are the loader's own; a block left per load would be kilobytes.
+    EXPECT_LT(static_cast<double>(test::HeapBytesInUse()) - static_cast<double>(heap),
+              kCycles * 1024.0);
 }
 
 TEST(Open, NamesMatchIgnoringCase) {

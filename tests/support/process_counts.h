@@ -1,6 +1,7 @@
 // What a process holds, counted from outside the process's own bookkeeping: the handles from
 // the system's handle table (GetProcessHandleCount may answer 0), the free TLS slots by
-// probing TlsAlloc, GDI and USER objects, and the private bytes.
+// probing TlsAlloc, the bytes of the blocks in use on the process's heaps, and the private
+// bytes.
 #pragma once
 
 #include <cstdint>
@@ -58,6 +59,22 @@ inline int FreeTlsSlots() {
     for (const DWORD slot : slots)
         TlsFree(slot);
     return static_cast<int>(slots.size());
+}
+
+// The bytes of the blocks in use on all heaps of the process: unlike the private bytes, this
+// does not depend on which pages the heaps keep committed.
+inline size_t HeapBytesInUse() {
+    std::vector<HANDLE> heaps(GetProcessHeaps(0, nullptr) + 8);
+    heaps.resize(GetProcessHeaps(static_cast<DWORD>(heaps.size()), heaps.data()));
+    size_t bytes = 0;
+    for (HANDLE heap : heaps) {
+        if (!HeapLock(heap)) continue;
+        PROCESS_HEAP_ENTRY entry{};
+        while (HeapWalk(heap, &entry))
+            if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) bytes += entry.cbData;
+        HeapUnlock(heap);
+    }
+    return bytes;
 }
 
 inline size_t PrivateBytes() {
