@@ -130,7 +130,7 @@ using test::ThreadCount;
 
 struct Counts {
     long handles;
-    DWORD gdi, user;
+    long gdi, user;
     int threads, freeTls;
     double megabytes;
 };
@@ -141,15 +141,15 @@ Counts Measure() {
     GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory),
                          sizeof memory);
     return {ProcessHandles(),
-            GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS),
-            GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS),
+            test::GdiObjects(),
+            test::UserObjects(),
             ThreadCount(),
             FreeTlsSlots(),
             std::max(memory.PrivateUsage, memory.PagefileUsage) / 1048576.0};
 }
 
 void Print(const char* when, const Counts& c) {
-    std::printf("  %-10s handles %5ld  gdi %4lu  user %4lu  threads %3d  free TLS %4d  private "
+    std::printf("  %-10s handles %5ld  gdi %4ld  user %4ld  threads %3d  free TLS %4d  private "
                 "%7.2f MB\n",
                 when, c.handles, c.gdi, c.user, c.threads, c.freeTls, c.megabytes);
 }
@@ -269,6 +269,7 @@ int Soak(int cycles, int creations, bool pinned) {
         if (point) {
             point->Unadvise(cookie);
             point->Release();
+            sink.WaitUntilReleased();
         }
     }
     if (creations > 0) {

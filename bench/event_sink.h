@@ -31,9 +31,17 @@ public:
         return S_OK;
     }
 
+    // A sink on its user's stack must outlive the references the control still holds after
+    // Unadvise: an event being raised on a worker keeps one until its call returns. Waits (at
+    // most 10 s) until only the user's own reference is left.
+    void WaitUntilReleased() const {
+        for (int i = 0; i < 10000 && InterlockedCompareExchange(&refs_, 0, 0) > 1; ++i)
+            Sleep(1);
+    }
+
 protected:
     virtual ~EventSink() = default;
 
 private:
-    LONG refs_ = 1;
+    mutable LONG refs_ = 1;
 };

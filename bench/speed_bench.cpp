@@ -185,7 +185,7 @@ private:
 // Connects a sink to the control's events for the life of the object.
 class Connection {
 public:
-    Connection(IDispatch* control, IDispatch* sink) {
+    Connection(IDispatch* control, EventSink* sink) : sink_(sink) {
         IConnectionPointContainer* container = nullptr;
         if (FAILED(control->QueryInterface(IID_IConnectionPointContainer,
                                            reinterpret_cast<void**>(&container))))
@@ -201,12 +201,14 @@ public:
         if (!point_) return;
         point_->Unadvise(cookie_);
         point_->Release();
+        sink_->WaitUntilReleased();
     }
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
     bool Ok() const { return point_ != nullptr; }
 
 private:
+    EventSink* sink_;
     IConnectionPoint* point_ = nullptr;
     DWORD cookie_ = 0;
 };

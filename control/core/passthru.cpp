@@ -300,6 +300,9 @@ STDMETHODIMP CCorvid::StartPassthru(long windowHandle, long frameIndex, Passthru
     }
     }
     if (Failed(status)) return ReportLastStatus();
+    // The driver has taken over whatever live video ran before: its worker ends now, also
+    // when this start fails below.
+    EndPassthruWorker(false);
     if (mode == SyncPassthru) {
         passthru_.synchronous = true;
     } else {

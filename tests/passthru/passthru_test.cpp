@@ -2,6 +2,7 @@
 // the passthru size, the three modes with their events, stopping, snapshots, the lookup table
 // and palette, the source origin, and the control going away while live video runs.
 #include "frames_fixture.h"
+#include "thread_count.h"
 
 #include <algorithm>
 #include <atomic>
@@ -447,6 +448,10 @@ TEST_F(Passthru, RefusedSyncEventFailsTheStart) {
     Allocate();
     LiveWindow window;
     test::BoxWatcher boxes(L"Error - GetSyncEvent");
+    // The failing start takes over running synchronous live video, whose worker must end too.
+    const int threads = test::ThreadCount();
+    ASSERT_EQ(control_->StartPassthru(window.Handle(), -1, SyncPassthru), S_OK);
+    ASSERT_TRUE(WaitForEvents(1));
     port().FailNext(STM_GET_SYNC_EVENT, imaging::drv::STS_PASSTHRULUTRANGE);
     port().StartTrace();
     EXPECT_EQ(control_->StartPassthru(window.Handle(), -1, ASyncPassthru),
@@ -458,8 +463,11 @@ TEST_F(Passthru, RefusedSyncEventFailsTheStart) {
               S_OK);
     EXPECT_EQ(error.description, text.Text());
     EXPECT_EQ(Sent(STM_STOP_PASSTHRU).size(), 1u);
+    EXPECT_TRUE(test::WaitFor([&] { return test::ThreadCount() <= threads; }))
+        << test::ThreadCount() << " threads, " << threads << " before the live video";
+    const size_t events = sink_->Count();
     ASSERT_EQ(control_->StartPassthru(window.Handle(), -1, ASyncPassthru), S_OK);
-    ASSERT_TRUE(WaitForEvents(1));
+    ASSERT_TRUE(WaitForEvents(events + 1));
     ASSERT_EQ(control_->StopPassthru(), S_OK);
     boxes.Stop();
     EXPECT_TRUE(boxes.Texts().empty());
