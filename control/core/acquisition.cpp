@@ -102,13 +102,19 @@ void WatchJob(AcquisitionShared& shared, uint64_t session) {
     }
 }
 
-// The frame indexes of FrameIds: an array of 4-byte integers with at least count elements,
-// or a single number when count is 1. False for anything else.
+// The frame indexes of FrameIds: an array of 4-byte integers or of VARIANTs that convert to
+// them, with at least count elements, or a single number when count is 1. False for anything
+// else.
 bool FrameIndexesOf(const VARIANT& frameIds, long count, std::vector<int32_t>& indexes) {
     if (SAFEARRAY* array = ArrayOf(frameIds)) {
+        if (SafeArrayGetDim(array) != 1) return false;
+        if (HoldsVariants(array)) {
+            auto values = ArrayIntegers(array, static_cast<uint32_t>(count));
+            if (values) indexes = std::move(*values);
+            return values.has_value();
+        }
         VARTYPE type = VT_EMPTY;
-        if (SafeArrayGetDim(array) != 1 || SafeArrayGetElemsize(array) != 4 ||
-            FAILED(SafeArrayGetVartype(array, &type)))
+        if (SafeArrayGetElemsize(array) != 4 || FAILED(SafeArrayGetVartype(array, &type)))
             return false;
         if (type != VT_I4 && type != VT_UI4 && type != VT_INT && type != VT_UINT) return false;
         if (ElementCount(array, 1) < static_cast<uint32_t>(count)) return false;

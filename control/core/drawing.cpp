@@ -33,13 +33,18 @@ HWND WindowFromArgument(long handle) {
     return reinterpret_cast<HWND>(static_cast<intptr_t>(handle));
 }
 
-// A host plane array: two dimensions of plain numbers.
+// A host plane array: two dimensions of plain numbers, or of VARIANTs that stand for bytes.
 bool IsPlaneArray(SAFEARRAY* array) {
-    return array && SafeArrayGetDim(array) == 2 && HoldsPlainNumbers(array);
+    return array && SafeArrayGetDim(array) == 2 &&
+           (HoldsPlainNumbers(array) || HoldsVariants(array));
 }
 
 imaging::PlaneBuffer PlaneOf(SAFEARRAY* array, void* data) {
     return {data, ElementCount(array, 1), ElementCount(array, 2), SafeArrayGetElemsize(array)};
+}
+
+imaging::PlaneBuffer PlaneOf(SAFEARRAY* array, const DriverArray& memory) {
+    return {memory.Data(), ElementCount(array, 1), ElementCount(array, 2), memory.ElementSize()};
 }
 
 uint64_t PlaneBytes(const imaging::PlaneBuffer& plane) {
@@ -215,16 +220,15 @@ STDMETHODIMP CCorvid::ExtractRGBPlanes(long frameId, VARIANT red, VARIANT green,
     if (!index) return ReportDescription(kNoAllocatedFrames);
 
     const VARIANT* arguments[3] = {&red, &green, &blue};
-    std::optional<com::SafeArrayData<>> locks[3];
+    std::optional<DriverArray> memory[3];
     std::optional<imaging::PlaneBuffer> planes[3];
     bool any = false;
     for (int i = 0; i < 3; ++i) {
         SAFEARRAY* array = ArrayOf(*arguments[i]);
         if (!array || SafeArrayGetDim(array) != 2) continue; // not a plane: skipped
-        if (!HoldsPlainNumbers(array)) return E_INVALIDARG;
-        locks[i].emplace(array);
-        if (!locks[i]->Ok()) return locks[i]->Result();
-        planes[i] = PlaneOf(array, locks[i]->Data());
+        memory[i].emplace(array, VT_UI1, true);
+        if (!memory[i]->Ok()) return memory[i]->Result();
+        planes[i] = PlaneOf(array, *memory[i]);
         if (any) {
             for (int j = 0; j < i; ++j)
                 if (planes[j] && PlaneBytes(*planes[j]) != PlaneBytes(*planes[i]))
@@ -240,6 +244,9 @@ STDMETHODIMP CCorvid::ExtractRGBPlanes(long frameId, VARIANT red, VARIANT green,
     if (Failed(imaging::STM_CLR_EXTRACT_PLANES(device_.driver, frames_.Find(*index)->driverFrameId,
                                                records, mask)))
         return ReportLastStatus();
+    for (auto& plane : memory)
+        if (plane)
+            if (const HRESULT delivered = plane->Deliver(); FAILED(delivered)) return delivered;
     return S_OK;
 }
 
@@ -294,12 +301,12 @@ STDMETHODIMP CCorvid::DrawRGBPlane(long windowHandle, VARIANT plane) {
     SAFEARRAY* array = ArrayOf(plane);
     VARTYPE type = VT_EMPTY;
     if (!IsPlaneArray(array) || FAILED(SafeArrayGetVartype(array, &type)) ||
-        !(type & (VT_NULL | VT_I1)))
+        !(type & (VT_NULL | VT_I1) || type == VT_VARIANT))
         return E_INVALIDARG;
     if (device_.modelCode != KV7300 && device_.modelCode != KV7500) return E_NOTIMPL;
-    com::SafeArrayData<> data(array);
+    const DriverArray data(array, VT_UI1, false);
     if (!data.Ok()) return data.Result();
-    const imaging::PlaneBuffer buffer = PlaneOf(array, data.Data());
+    const imaging::PlaneBuffer buffer = PlaneOf(array, data);
     imaging::STT_BUFFER_INFO record{};
     record.StructSize = sizeof(record);
     record.BufferAddr = buffer.Data;

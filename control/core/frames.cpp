@@ -523,29 +523,28 @@ STDMETHODIMP CCorvid::CopyFrameRect(long srcFrame, long srcLeft, long srcTop, lo
     return S_OK;
 }
 
-// The array must take the whole rectangle and hold plain numbers: the driver moves raw
-// bytes between the frame and the array's memory.
+// The array must take the whole rectangle. The driver moves raw bytes between the frame and
+// the array's memory; an array of VARIANTs holds one byte of the rectangle per element.
 HRESULT CCorvid::TransferFrameRect(bool write, long frame, long left, long top, long width,
                                    long height, const VARIANT& data) {
     const std::optional<int32_t> index = frames_.Resolve(frame);
     if (!index) return E_INVALIDARG;
     const FrameRecord& record = *frames_.Find(*index);
     SAFEARRAY* array = ArrayOf(data);
-    if (!array || !HoldsPlainNumbers(array)) return E_INVALIDARG;
-    const std::optional<size_t> bytes = ArrayBytes(array);
-    const std::optional<size_t> needed = RectangleBytes(record.bytesPerPixel, width, height);
-    if (!bytes || !needed || *bytes < *needed) return E_INVALIDARG;
-    com::SafeArrayData<> pixels(array);
+    if (!array) return E_INVALIDARG;
+    DriverArray pixels(array, VT_UI1, !write);
     if (!pixels.Ok()) return pixels.Result();
+    const std::optional<size_t> needed = RectangleBytes(record.bytesPerPixel, width, height);
+    if (pixels.Bytes() == 0 || !needed || pixels.Bytes() < *needed) return E_INVALIDARG;
     const auto l = static_cast<uint32_t>(left), t = static_cast<uint32_t>(top);
     const auto w = static_cast<uint32_t>(width), h = static_cast<uint32_t>(height);
     const imaging::STT_APISTATUS status =
         write ? imaging::STM_WRITE_FRAME_RECT(device_.driver, record.driverFrameId, l, t, w, h,
                                               pixels.Data())
               : imaging::STM_READ_FRAME_RECT(device_.driver, record.driverFrameId, l, t, w, h,
-                                             pixels.Data(), static_cast<uint32_t>(*bytes));
+                                             pixels.Data(), pixels.Bytes());
     if (Failed(status)) return ReportLastStatus();
-    return S_OK;
+    return pixels.Deliver(*needed);
 }
 
 STDMETHODIMP CCorvid::ReadFrame(long srcFrame, long left, long top, long width, long height,

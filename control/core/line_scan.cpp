@@ -41,9 +41,10 @@ uint32_t StoredCount(SAFEARRAY* array, UINT bound) {
     return array->rgsabound[bound].cElements;
 }
 
+// Lines are bytes: an array of VARIANTs holds one per element.
 bool IsLineData(SAFEARRAY* array, UINT dimensions) {
-    return array && SafeArrayGetDim(array) >= dimensions && HoldsPlainNumbers(array) &&
-           ArrayBytes(array).has_value();
+    return array && SafeArrayGetDim(array) >= dimensions &&
+           (HoldsPlainNumbers(array) || HoldsVariants(array)) && ArrayBytes(array).has_value();
 }
 
 // Polls the acquisition until the driver reports it complete, then raises OnLsAcquireNotify.
@@ -93,8 +94,10 @@ std::optional<LineArray> LinesOf(SAFEARRAY* array) {
     return LineArray{StoredCount(array, 1), StoredCount(array, 0), 1};
 }
 
+// The driver fills the ring long after the call: only an array that lends its own memory
+// can take it.
 std::optional<LineArray> LineBuffersOf(SAFEARRAY* array) {
-    if (!IsLineData(array, 3)) return std::nullopt;
+    if (!IsLineData(array, 3) || !HoldsPlainNumbers(array)) return std::nullopt;
     const LineArray ring{StoredCount(array, 2), StoredCount(array, 1), StoredCount(array, 0)};
     if (ring.buffers > kMaxLineBuffers) return std::nullopt;
     return ring;
@@ -250,17 +253,19 @@ STDMETHODIMP CCorvid::AcquireLines(VARIANT userBuffer, VARIANT_BOOL async) {
     if (remote_.object) return remote_.object->AcquireLines(userBuffer, async);
     const std::optional<LineArray> geometry = LinesOf(array);
     if (!geometry) return E_INVALIDARG;
-    WriteLineGeometry(*geometry);
     {
-        com::SafeArrayData<uint8_t> data(array);
-        if (!data.Ok()) return E_INVALIDARG;
+        DriverArray data(array, VT_UI1, true);
+        // An asynchronous acquisition fills the memory after the call: a converted copy
+        // would be gone by then.
+        if (!data.Ok() || (data.Converted() && async != VARIANT_FALSE)) return E_INVALIDARG;
+        WriteLineGeometry(*geometry);
         const uint32_t mode =
             async != VARIANT_FALSE ? imaging::STC_LS_ACQUIRE_ASYNC : imaging::STC_LS_ACQUIRE_SYNC;
         if (Failed(imaging::STM_LS_ACQUIRE_LINES(device_.driver, data.Data(),
                                                  geometry->BufferBytes(), mode)))
             return ReportLastStatus();
+        if (async == VARIANT_FALSE) return data.Deliver();
     }
-    if (async == VARIANT_FALSE) return S_OK;
     // The driver took this acquisition, so any earlier one is over: its worker goes first.
     lineScan_.EndAcquireWorker();
     auto link = std::make_shared<LineAcquireLink>();
@@ -305,7 +310,7 @@ STDMETHODIMP CCorvid::DrawAcquiredLines(long windowHandle, VARIANT bufferInfo, l
     com::UniqueSafeArray copy(SafeArrayCreate(VT_UI1, 2, bounds));
     if (!copy.Get()) return E_OUTOFMEMORY;
     {
-        com::SafeArrayData<const uint8_t> source(array);
+        const DriverArray source(array, VT_UI1, false);
         com::SafeArrayData<uint8_t> target(copy.Get());
         if (!source.Ok() || !target.Ok()) return E_INVALIDARG;
         std::memcpy(target.Data(), source.Data(), geometry->BufferBytes());

@@ -6,6 +6,7 @@
 #include "caps_answer.h"
 #include "color_messages.h"
 #include "dispatch.h"
+#include "host_array.h"
 #include "input_messages.h"
 #include "kv7400_messages.h"
 
@@ -39,18 +40,10 @@ VARIANT_BOOL ToBool(bool value) {
     return value ? VARIANT_TRUE : VARIANT_FALSE;
 }
 
-// The array a LUT argument carries, also when a script hands it over by reference.
-SAFEARRAY* ArrayOf(const VARIANT& buffer) {
-    const VARIANT* value = &buffer;
-    if (V_VT(value) == (VT_BYREF | VT_VARIANT) && V_VARIANTREF(value)) value = V_VARIANTREF(value);
-    if (!(V_VT(value) & VT_ARRAY)) return nullptr;
-    if (V_VT(value) & VT_BYREF) return V_ARRAYREF(value) ? *V_ARRAYREF(value) : nullptr;
-    return V_ARRAY(value);
-}
-
-// Entries are handed to the driver as raw memory: only arrays of 32-bit integers hold them.
-// Arrays of VARIANTs, strings or interfaces would have their own bookkeeping overwritten.
+// Entries are handed to the driver as raw memory: arrays of 32-bit integers lend theirs,
+// arrays of VARIANTs go through a converted copy.
 bool HoldsLutEntries(SAFEARRAY* array) {
+    if (HoldsVariants(array)) return true;
     VARTYPE type = VT_EMPTY;
     if (FAILED(SafeArrayGetVartype(array, &type))) return false;
     switch (type) {
@@ -221,7 +214,7 @@ HRESULT CCorvid::AccessInputLut(DWORD helpContext, bool write, short lut, long s
     if (SafeArrayGetDim(array) != 1 || !HoldsLutEntries(array)) return E_INVALIDARG;
     const ULONG entries = array->rgsabound[0].cElements;
 
-    com::SafeArrayData<> data(array);
+    DriverArray data(array, VT_I4, !write);
     if (!data.Ok()) return E_INVALIDARG;
     const imaging::STT_APISTATUS status =
         write ? imaging::STM_WRITE_INPUT_LUT(device_.driver, static_cast<uint16_t>(lut),
@@ -230,7 +223,7 @@ HRESULT CCorvid::AccessInputLut(DWORD helpContext, bool write, short lut, long s
                                             static_cast<uint32_t>(start), entries, data.Data(),
                                             entries * kLutEntryBytes);
     if (Failed(status)) return ReportLastStatus();
-    return S_OK;
+    return data.Deliver();
 }
 
 // ---- Input source and based-source mode ----

@@ -460,9 +460,22 @@ TEST_F(VideoInputTest, LookupTableBuffersThatCannotHoldEntriesAreRefused) {
         EXPECT_TRUE(RecordsOf(trace, imaging::msg::STM_WRITE_INPUT_LUT).empty());
         EXPECT_EQ(array->cLocks, 0u);
     };
-    // A script's array: VARIANT elements.
+    // A script's array with an element that is no 32-bit entry.
     com::UniqueSafeArray variants(SafeArrayCreateVector(VT_VARIANT, 0, 4));
-    refused(variants.Get(), VT_VARIANT);
+    VARIANT tooLarge;
+    V_VT(&tooLarge) = VT_R8;
+    V_R8(&tooLarge) = 3e9;
+    const com::UniqueBstr abc(L"abc");
+    for (const VARIANT& entry : {tooLarge, Text(abc.Get())}) {
+        LONG last = 3;
+        SafeArrayPutElement(variants.Get(), &last, const_cast<VARIANT*>(&entry));
+        HRESULT write = S_OK;
+        const auto trace = Traced(
+            [&] { write = vtable_->WriteInputLUT(0, 0, ArrayArgument(variants.Get(), VT_VARIANT)); });
+        EXPECT_EQ(write, E_INVALIDARG);
+        EXPECT_TRUE(RecordsOf(trace, imaging::msg::STM_WRITE_INPUT_LUT).empty());
+        EXPECT_EQ(variants.Get()->cLocks, 0u);
+    }
     // Bytes are too narrow for the driver's 32-bit entries.
     com::UniqueSafeArray bytes(SafeArrayCreateVector(VT_UI1, 0, 16));
     refused(bytes.Get(), VT_UI1);

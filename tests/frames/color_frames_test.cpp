@@ -42,15 +42,25 @@ VARIANT ByteMatrix(ULONG width, ULONG height, VARTYPE type = VT_UI1, uint8_t fil
     return v;
 }
 
+// The bytes of a matrix of bytes, or of VARIANTs that all hold bytes; none otherwise.
 std::vector<uint8_t> MatrixBytes(const VARIANT& matrix) {
-    if (V_VT(&matrix) != (VT_ARRAY | VT_UI1)) return {};
+    const bool variants = V_VT(&matrix) == (VT_ARRAY | VT_VARIANT);
+    if (V_VT(&matrix) != (VT_ARRAY | VT_UI1) && !variants) return {};
     SAFEARRAY* array = V_ARRAY(&matrix);
     LONG width = 0, height = 0;
     SafeArrayGetUBound(array, 1, &width);
     SafeArrayGetUBound(array, 2, &height);
+    const size_t count = size_t(width + 1) * (height + 1);
     com::SafeArrayData<uint8_t> data(array);
     if (!data.Ok()) return {};
-    return {data.Data(), data.Data() + size_t(width + 1) * (height + 1)};
+    if (!variants) return {data.Data(), data.Data() + count};
+    std::vector<uint8_t> bytes;
+    for (size_t i = 0; i < count; ++i) {
+        const VARIANT& item = reinterpret_cast<const VARIANT*>(data.Data())[i];
+        if (V_VT(&item) != VT_UI1) return {};
+        bytes.push_back(V_UI1(&item));
+    }
+    return bytes;
 }
 
 class ColorFrames : public Frames {
@@ -271,14 +281,21 @@ TEST_F(ColorFrames, HostPlanesFillOnlyTheArraysGiven) {
         differing += bytes[i] != pixels[i * 4 + 1];
     EXPECT_EQ(differing, 0u);
 
-    // A plane smaller than the frame takes its top-left corner and nothing past its end.
-    VARIANT corner = ByteMatrix(16, 8, VT_UI1, 0xEE);
-    ASSERT_EQ(control_->ExtractRGBPlanes(-1, corner, skipped, skipped), S_OK);
-    const auto small = MatrixBytes(corner);
-    for (size_t y = 0; y < 8; ++y)
-        for (size_t x = 0; x < 16; ++x)
-            EXPECT_EQ(small[y * 16 + x], pixels[(y * width + x) * 4 + 2]) << x << "," << y;
-    VariantClear(&corner);
+    // A plane smaller than the frame takes its top-left corner and nothing past its end; a
+    // script's plane, by reference, gets the same bytes as VARIANTs.
+    for (const VARTYPE type : {VARTYPE{VT_UI1}, VARTYPE{VT_VARIANT}}) {
+        VARIANT corner = ByteMatrix(16, 8, type, 0xEE);
+        ASSERT_EQ(test::Invoke(dispatch_.Get(), L"ExtractRGBPlanes",
+                               {test::Long(-1), test::RefTo(&corner), skipped, skipped})
+                      .hr,
+                  S_OK);
+        const auto small = MatrixBytes(corner);
+        ASSERT_EQ(small.size(), 16u * 8) << type;
+        for (size_t y = 0; y < 8; ++y)
+            for (size_t x = 0; x < 16; ++x)
+                EXPECT_EQ(small[y * 16 + x], pixels[(y * width + x) * 4 + 2]) << x << "," << y;
+        VariantClear(&corner);
+    }
     VariantClear(&green);
 }
 
@@ -292,7 +309,7 @@ TEST_F(ColorFrames, PlaneArgumentsThatCannotBeFilledAreRefused) {
     Acquired(RGB32Image);
     VARIANT wider = ByteMatrix(65, 48);
     VARIANT words = ByteMatrix(64, 48, VT_I4);
-    VARIANT variants = ByteMatrix(64, 48, VT_VARIANT);
+    VARIANT variants = ByteMatrix(65, 48, VT_VARIANT);
     VARIANT line;
     V_VT(&line) = VT_ARRAY | VT_UI1;
     V_ARRAY(&line) = SafeArrayCreateVector(VT_UI1, 0, 64 * 48);
@@ -300,8 +317,14 @@ TEST_F(ColorFrames, PlaneArgumentsThatCannotBeFilledAreRefused) {
     EXPECT_EQ(control_->ExtractRGBPlanes(-1, line, skipped, skipped), E_INVALIDARG);
     EXPECT_EQ(control_->ExtractRGBPlanes(-1, red, wider, skipped), E_INVALIDARG);
     EXPECT_EQ(control_->ExtractRGBPlanes(-1, red, words, skipped), E_INVALIDARG); // 4x the bytes
-    EXPECT_EQ(control_->ExtractRGBPlanes(-1, variants, skipped, skipped), E_INVALIDARG);
+    EXPECT_EQ(control_->ExtractRGBPlanes(-1, red, variants, skipped), E_INVALIDARG); // 65 wide
     EXPECT_EQ(control_->DrawRGBPlane(0, line), E_INVALIDARG);
+    {
+        // A script's plane whose element is no byte.
+        LONG at[2] = {3, 2};
+        VARIANT tooLarge = test::Long(256);
+        ASSERT_EQ(SafeArrayPutElement(V_ARRAY(&variants), at, &tooLarge), S_OK);
+    }
     EXPECT_EQ(control_->DrawRGBPlane(0, variants), E_INVALIDARG);
     // Every array is still unlocked: it can be destroyed.
     for (VARIANT* v : {&red, &wider, &words, &variants, &line})

@@ -250,15 +250,40 @@ TEST_F(LineScan, ArraysWithoutTheirDimensionsOrOfReferencesAreRefusedBeforeAnyth
     com::UniqueSafeArray tooManyBuffers = ByteArray({16, 1, 1025});
     com::UniqueSafeArray variantRing = ByteArray({16, 4, 2}, VT_VARIANT);
     simulator_.Port().StartTrace();
-    for (const VARIANT& bad :
-         {test::Long(5), ArrayArg(vector), ArrayArg(variants), ArrayArg(empty)}) {
+    for (const VARIANT& bad : {test::Long(5), ArrayArg(vector), ArrayArg(empty)}) {
         EXPECT_EQ(control_->AcquireLines(bad, VARIANT_FALSE), E_INVALIDARG);
         EXPECT_EQ(control_->DrawAcquiredLines(0, bad, 0, 0), E_INVALIDARG);
         EXPECT_EQ(control_->StartLSPassthru(0, bad, VARIANT_FALSE), E_INVALIDARG);
     }
     for (const VARIANT& bad : {ArrayArg(plane), ArrayArg(tooManyBuffers), ArrayArg(variantRing)})
         EXPECT_EQ(control_->StartLSPassthru(0, bad, VARIANT_FALSE), E_INVALIDARG);
+    // A script's array cannot take lines that arrive after the call; it draws only bytes.
+    EXPECT_EQ(control_->AcquireLines(ArrayArg(variants), VARIANT_TRUE), E_INVALIDARG);
+    LONG at[2] = {63, 15};
+    VARIANT notAByte = test::Long(-1);
+    ASSERT_EQ(SafeArrayPutElement(variants.Get(), at, &notAByte), S_OK);
+    EXPECT_EQ(control_->DrawAcquiredLines(0, ArrayArg(variants), 0, 0), E_INVALIDARG);
     EXPECT_TRUE(simulator_.Port().Trace().empty());
+    EXPECT_EQ(variants.Get()->cLocks, 0u);
+}
+
+// A script's array takes one byte of the lines per VARIANT.
+TEST_F(LineScan, ScriptArraysTakeSynchronousLinesAsBytes) {
+    com::UniqueSafeArray lines = ByteArray({320, 20}, VT_VARIANT);
+    VARIANT array = ArrayArg(lines);
+    ASSERT_EQ(
+        test::Invoke(dispatch_.Get(), L"AcquireLines", {test::RefTo(&array), test::Long(0)}).hr,
+        S_OK);
+    std::vector<uint8_t> bytes;
+    {
+        com::SafeArrayData<VARIANT> data(lines.Get());
+        ASSERT_TRUE(data.Ok());
+        for (size_t i = 0; i < 320 * 20; ++i) {
+            ASSERT_EQ(V_VT(&data.Data()[i]), VT_UI1) << i;
+            bytes.push_back(V_UI1(&data.Data()[i]));
+        }
+    }
+    EXPECT_EQ(FirstWrongLine(bytes.data(), 320, 20, 0), -1);
 }
 
 TEST_F(LineScan, AFailedAcquisitionIsReportedAndStartsNoWorker) {

@@ -111,10 +111,11 @@ Sub Exercise(progId)
     Check Err.Number = 445, progId & ": Gain on SIM7100 is not implemented (&H" & Hex(Err.Number) & ")"
     Err.Clear
 
-    ' A script's array holds VARIANTs, which are no lookup table entries.
+    ' A script's array whose element is no number is no lookup table.
     Dim table(3)
+    table(2) = "two"
     control.WriteInputLUT 0, 0, table
-    Check Err.Number = 5, progId & ": WriteInputLUT with a script array is refused (&H" & Hex(Err.Number) & ")"
+    Check Err.Number = 5, progId & ": WriteInputLUT with a string element is refused (&H" & Hex(Err.Number) & ")"
     Err.Clear
 
     control.ActiveDevice = ""

@@ -36,12 +36,24 @@ control.LineScanMode = False
 Check control.LineScanMode = False And control.DigIOPattern = 0, "outside line-scan mode the pattern reads 0"
 Err.Clear
 
-' A script's array holds VARIANTs, which the board cannot fill with lines.
-Dim lines(63, 15)
+' A script's array takes the lines of a synchronous acquisition, one byte per element:
+' pixel x of line n is (x + n) mod 256. Lines that arrive after the call (an asynchronous
+' acquisition, line passthru) need memory the board keeps: a script's array is refused.
+Dim lines(63, 15), ring(63, 15, 1), x, n, same
 control.AcquireLines lines, False
-Check Err.Number = 5, "AcquireLines with a script array is refused (&H" & Hex(Err.Number) & ")"
+Check Err.Number = 0, "AcquireLines into a script array (&H" & Hex(Err.Number) & ")"
 Err.Clear
-control.StartLSPassthru , lines, False
+same = True
+For n = 0 To 15
+    For x = 0 To 63
+        same = same And VarType(lines(x, n)) = vbByte And lines(x, n) = (x + n) Mod 256
+    Next
+Next
+Check same, "the lines arrive byte by byte along the first index"
+control.AcquireLines lines, True
+Check Err.Number = 5, "asynchronous AcquireLines with a script array is refused (&H" & Hex(Err.Number) & ")"
+Err.Clear
+control.StartLSPassthru , ring, False
 Check Err.Number = 5, "StartLSPassthru with a script array is refused (&H" & Hex(Err.Number) & ")"
 Err.Clear
 control.StopLSPassthru
