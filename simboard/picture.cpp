@@ -286,7 +286,9 @@ public:
             for (uint32_t p = 0; p < parities; ++p) {
                 for (uint32_t y = 0; y < height_; ++y) {
                     int64_t sceneY = 0;
-                    const bool blank = !SceneLine(y, p, sceneY);
+                    // Odd fields (16) take parity 1; NextField (32) keeps both.
+                    const uint32_t parity = geometry_.frameType == 16 ? 1 : p;
+                    const bool blank = !SceneLine(y, parity, sceneY);
                     for (uint32_t x = 0; x < width_; ++x) {
                         if (blank || sceneColumn_[x] == kBlankColumn) {
                             row[x] = black;

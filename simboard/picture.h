@@ -33,8 +33,9 @@
 // bottom-left corner of the frame (kMargin pixels from its left and bottom edges, so it moves
 // with the frame's origin and stays off rows 0 to 3), with white text in the driver's own
 // 5 x 7 font (caption_font.h): "<board> #<image number> <h>:<mm>:<ss>.<mmm>", the time since
-// the board's picture state was created (the board's first open). Its black and white go
-// through the lookup tables and color adjustments like the picture.
+// the board's picture engine started (its first image since the board was opened). Its black
+// and white go through the lookup tables and color adjustments like the picture. Frames
+// lower than the box and 4 more rows show no caption.
 //
 // The frame counter. After rendering, the first 4 bytes of the frame's memory (row 0: the
 // first 4 pixels of a monochrome or YUV frame, the first pixel of an RGB32 frame) hold the

@@ -226,6 +226,44 @@ TEST(Pattern, NoiseDiffersBetweenImagesAndRepeatsWithItsSeeds) {
     }
 }
 
+// The input controls change every pattern as they change the model's picture: the frame's
+// scaling and field type, and the selected input lookup table.
+TEST(Pattern, FrameGeometryAndLookupTablesApplyToThePatterns) {
+    FastBoard board(L"SIMPAT7", KV7100);
+    board.Set(L"TestPattern", kChecker);
+    board.Set(L"TestCaption", 0);
+    Driver d("kvboard!SIMPAT7");
+    ASSERT_TRUE(d);
+    ASSERT_EQ(d.SetControl(0, STC_FG_CTL_HOR_FRAME_INC, 2), 1);
+    ASSERT_EQ(d.SetControl(0, STC_FG_CTL_FRAME_WIDTH, 320), 1);
+    ASSERT_EQ(d.SetControl(0, STC_FG_CTL_FRAME_TYPE, 16), 1); // OddField: image lines 1, 3, 5...
+    {
+        ScopedFrame frame(d);
+        ASSERT_EQ(Acquire(d, frame), 1);
+        const Picture p = Read(d, frame);
+        ASSERT_EQ(p.width, 320u);
+        ExpectAll(p, "scaled odd-field squares", [&](uint32_t x, uint32_t y) {
+            if (y >= 240) return true; // past the image's 480 lines: black or not, not checked
+            return p.Luma(x, y) == ((((2 * x) / 60 + (2 * y + 1) / 60) & 1) ? 255 : 0);
+        });
+    }
+    std::vector<uint32_t> inverted(256);
+    for (uint32_t i = 0; i < 256; ++i)
+        inverted[i] = 255 - i;
+    LutBlock block{2, 0, 0, 256};
+    ASSERT_EQ(d.Send(msg::STM_WRITE_INPUT_LUT, reinterpret_cast<LPARAM>(&block),
+                     reinterpret_cast<LPARAM>(inverted.data())),
+              1);
+    ASSERT_EQ(d.SetControl(0, STC_FG_CTL_ILUT, 2), 1);
+    ScopedFrame frame(d);
+    ASSERT_EQ(Acquire(d, frame), 1);
+    const Picture p = Read(d, frame);
+    ExpectAll(p, "inverted squares", [&](uint32_t x, uint32_t y) {
+        if (y >= 240) return true;
+        return p.Luma(x, y) == ((((2 * x) / 60 + (2 * y + 1) / 60) & 1) ? 0 : 255);
+    });
+}
+
 // The caption's text, read glyph by glyph from the box at the bottom-left corner.
 std::string ReadCaption(const Picture& p) {
     const uint32_t top = p.height - cap::kMargin - cap::kBoxHeight + cap::kPadding;
