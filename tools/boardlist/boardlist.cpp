@@ -82,10 +82,14 @@ const char* PatternName(DWORD id) {
     return id < kvboard::kPatternCount ? kvboard::kPatternNames[id].name : "unknown: the model's";
 }
 
-void PrintTestPicture(const char* board) {
+void PrintTestPicture(const char* board, uint32_t model) {
     DWORD pattern = 0, caption = 1;
     bool present = false;
     if (!ReadSimValue(board, "TestPattern", pattern, present)) return;
+    if (model == KV7400LS) {
+        printf("    %-22s %s\n", "test pattern", "line ramp (line scan: no test patterns)");
+        return;
+    }
     if (!present) pattern = 0;
     printf("    %-22s %lu %s%s\n", "test pattern", static_cast<unsigned long>(pattern),
            PatternName(pattern), present ? "" : " (default)");
@@ -294,7 +298,7 @@ int main(int argc, char** argv) {
                static_cast<unsigned long>(board.DeviceMemSize));
         printf("    %-22s %lu bytes\n", "linear memory",
                static_cast<unsigned long>(board.LinearMemSize));
-        PrintTestPicture(board.BoardName);
+        PrintTestPicture(board.BoardName, board.DeviceId);
         PrintCapabilities(board.BoardName);
     }
     return 0;
