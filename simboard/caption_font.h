@@ -10,10 +10,10 @@ namespace kvboard::caption {
 
 constexpr int kGlyphWidth = 5;
 constexpr int kGlyphHeight = 7;
-constexpr int kAdvance = 6;  // glyph width plus one column of background
-constexpr int kPadding = 2;  // background around the text inside the box
+constexpr int kAdvance = 6; // glyph width plus one column of background
+constexpr int kPadding = 2; // background around the text inside the box
 constexpr int kBoxHeight = kGlyphHeight + 2 * kPadding;
-constexpr int kMargin = 2;   // from the frame's left and bottom edges to the box
+constexpr int kMargin = 2; // from the frame's left and bottom edges to the box
 
 struct Glyph {
     char c;

@@ -157,8 +157,8 @@ int64_t FloorDiv(int64_t a, int64_t b) {
 
 PatternColor Bars75(int64_t x, int64_t, int64_t w, int64_t) {
     constexpr PatternColor kColors[kBars] = {{191, 191, 191}, {191, 191, 0}, {0, 191, 191},
-                                           {0, 191, 0},     {191, 0, 191}, {191, 0, 0},
-                                           {0, 0, 191},     {0, 0, 0}};
+                                             {0, 191, 0},     {191, 0, 191}, {191, 0, 0},
+                                             {0, 0, 191},     {0, 0, 0}};
     return kColors[Mod(x, w) * kBars / w];
 }
 PatternColor HorizontalRamp(int64_t x, int64_t, int64_t w, int64_t) {
@@ -176,17 +176,29 @@ PatternColor CrossHatch(int64_t x, int64_t y, int64_t w, int64_t h) {
     const bool line = Mod(x, side) == 0 || Mod(y, side) == 0 || x == w - 1 || y == h - 1;
     return line ? kWhite : kBlack;
 }
-PatternColor FlatBlack(int64_t, int64_t, int64_t, int64_t) { return kBlack; }
-PatternColor FlatWhite(int64_t, int64_t, int64_t, int64_t) { return kWhite; }
-PatternColor FlatGrey(int64_t, int64_t, int64_t, int64_t) { return Grey(128); }
+PatternColor FlatBlack(int64_t, int64_t, int64_t, int64_t) {
+    return kBlack;
+}
+PatternColor FlatWhite(int64_t, int64_t, int64_t, int64_t) {
+    return kWhite;
+}
+PatternColor FlatGrey(int64_t, int64_t, int64_t, int64_t) {
+    return Grey(128);
+}
 
 constexpr Pattern kPatterns[kPatternCount] = {
-    {kModelPattern, nullptr},         {kMovingRamp, nullptr},
-    {kBarsWithBox, nullptr},          {kBars75, Bars75},
-    {kHorizontalRamp, HorizontalRamp}, {kVerticalRamp, VerticalRamp},
-    {kCheckerboard, Checkerboard},    {kCrossHatch, CrossHatch},
-    {kFlatBlack, FlatBlack},          {kFlatWhite, FlatWhite},
-    {kFlatGrey, FlatGrey},            {kNoise, nullptr},
+    {kModelPattern, nullptr},
+    {kMovingRamp, nullptr},
+    {kBarsWithBox, nullptr},
+    {kBars75, Bars75},
+    {kHorizontalRamp, HorizontalRamp},
+    {kVerticalRamp, VerticalRamp},
+    {kCheckerboard, Checkerboard},
+    {kCrossHatch, CrossHatch},
+    {kFlatBlack, FlatBlack},
+    {kFlatWhite, FlatWhite},
+    {kFlatGrey, FlatGrey},
+    {kNoise, nullptr},
 };
 
 // A well-mixed 64-bit hash (splitmix64) for the seeded noise.
@@ -219,8 +231,9 @@ constexpr uint32_t kNoiseRows = 256;
 class PictureRows {
 public:
     PictureRows(const PictureSettings& s, const FrameView& dst)
-        : settings_(s), geometry_(dst.geometry), width_(dst.width), height_(dst.height),
-          layout_(dst.layout), bpp_(BytesPerPixel(dst.layout)), chroma_((dst.width + 1) / 2),
+        : settings_(WithoutCaption(s)), geometry_(dst.geometry), width_(dst.width),
+          height_(dst.height), layout_(dst.layout), bpp_(BytesPerPixel(dst.layout)),
+          chroma_((dst.width + 1) / 2),
           rowBytes_(dst.layout == PixelLayout::Yuv ? size_t{dst.width} + 2 * chroma_
                                                    : size_t{dst.width} * bpp_),
           mode_(Effective(s)), paint_(kPatterns[mode_].paint),
@@ -244,10 +257,9 @@ public:
             const uint64_t imageX = uint64_t{geometry_.left} + uint64_t{x} * hinc;
             if (s.activeWidth != 0 && imageX >= s.activeWidth) continue;
             const int64_t sceneX = static_cast<int64_t>(imageX) + s.panX;
-            sceneColumn_[x] = mode_ == kBarsWithBox ? Mod(sceneX, sceneWidth)
-                              : mode_ == kMovingRamp
-                                  ? Mod(kRampForms[s.source % 4].a * sceneX, 256)
-                                  : sceneX;
+            sceneColumn_[x] = mode_ == kBarsWithBox  ? Mod(sceneX, sceneWidth)
+                              : mode_ == kMovingRamp ? Mod(kRampForms[s.source % 4].a * sceneX, 256)
+                                                     : sceneX;
         }
         std::vector<const Encoded*> row(width_);
         const Encoded* black = &palette_[mode_ == kMovingRamp ? 0 : kBlackSymbol];
@@ -294,8 +306,8 @@ public:
                             row[x] = black;
                             continue;
                         }
-                        values[x] = EncodeColor(paint_(sceneColumn_[x], sceneY, sceneWidth,
-                                                       sceneHeight));
+                        values[x] =
+                            EncodeColor(paint_(sceneColumn_[x], sceneY, sceneWidth, sceneHeight));
                         row[x] = &values[x];
                     }
                     EncodeRow(row, RowAt(p * height_ + y));
@@ -311,10 +323,12 @@ public:
 
     bool Fits(const PictureSettings& s, const FrameView& dst) const {
         return dst.width == width_ && dst.height == height_ && dst.layout == layout_ &&
-               dst.geometry == geometry_ && s == settings_;
+               dst.geometry == geometry_ && SameRows(s, settings_);
     }
 
-    void Render(uint64_t frameNumber, const FrameView& dst) const {
+    // Renders with the rows of these settings and the caption of `current` (the settings
+    // the rows were found for).
+    void Render(uint64_t frameNumber, const FrameView& dst, const PictureSettings& current) const {
         const PictureSettings& s = settings_;
         const FrameGeometry& g = geometry_;
         const uint32_t parity = g.frameType == 16 ? 1 : g.frameType == 32 ? (frameNumber & 1) : 0;
@@ -339,8 +353,8 @@ public:
             if (!SceneLine(y, parity, sceneY)) {
                 Store(black_, dst, y);
             } else if (mode_ == kMovingRamp) {
-                Store(RowAt(static_cast<uint32_t>(Mod(kRampForms[s.source % 4].b * sceneY + shift,
-                                                      256))),
+                Store(RowAt(static_cast<uint32_t>(
+                          Mod(kRampForms[s.source % 4].b * sceneY + shift, 256))),
                       dst, y);
             } else if (mode_ == kNoise) {
                 Store(RowAt(static_cast<uint32_t>(Mix(seed ^ y) % kNoiseRows)), dst, y);
@@ -355,11 +369,28 @@ public:
                 }
             }
         }
-        if (s.caption) DrawCaption(frameNumber, dst);
+        if (current.caption) DrawCaption(current, frameNumber, dst);
     }
 
 private:
     static constexpr int64_t kBlankColumn = INT64_MIN;
+
+    // The rows do not depend on the caption (drawn per image): boards that differ only in
+    // their caption share their rows.
+    static PictureSettings WithoutCaption(PictureSettings s) {
+        s.caption = false;
+        s.boardName.clear();
+        s.started = {};
+        return s;
+    }
+    static bool SameRows(const PictureSettings& a, const PictureSettings& b) {
+        // Every field but the caption's (caption, boardName, started).
+        return a.color == b.color && a.pattern == b.pattern && a.source == b.source &&
+               a.sceneWidth == b.sceneWidth && a.sceneHeight == b.sceneHeight && a.panX == b.panX &&
+               a.panY == b.panY && a.activeWidth == b.activeWidth &&
+               a.activeHeight == b.activeHeight && a.lut[0] == b.lut[0] && a.lut[1] == b.lut[1] &&
+               a.lut[2] == b.lut[2] && a.lutMaxValue == b.lutMaxValue && a.adjust == b.adjust;
+    }
 
     // The scene line of frame row y for a field parity; false when it is beyond the active
     // line count (black).
@@ -383,9 +414,8 @@ private:
         return Encode(layout_, r, g, b, (299u * r + 587u * g + 114u * b) / 1000u);
     }
 
-    void DrawCaption(uint64_t frameNumber, const FrameView& dst) const {
+    void DrawCaption(const PictureSettings& s, uint64_t frameNumber, const FrameView& dst) const {
         using namespace caption;
-        const PictureSettings& s = settings_;
         // Below the box stays kMargin; above it at least rows 0 to 3 (the counter) stay free.
         if (dst.height < uint32_t{kBoxHeight + kMargin + 4} || dst.width <= uint32_t{kMargin})
             return;
@@ -408,7 +438,8 @@ private:
                     const size_t index = static_cast<size_t>(cx / kAdvance);
                     const int column = cx % kAdvance;
                     if (index < text.size() && column < kGlyphWidth)
-                        on = (GlyphOf(text[index]).rows[glyphRow] >> (kGlyphWidth - 1 - column)) & 1;
+                        on =
+                            (GlyphOf(text[index]).rows[glyphRow] >> (kGlyphWidth - 1 - column)) & 1;
                 }
                 Put(on ? captionText_ : captionBack_, dst, x, top + r);
             }
@@ -483,7 +514,7 @@ private:
     const PatternId mode_;
     PatternColor (*const paint_)(int64_t, int64_t, int64_t, int64_t);
     const std::vector<Encoded> monoPalette_; // monochrome boards: raw value -> stored value
-    std::vector<Encoded> palette_; // moving ramp: by raw value; else by scene symbol
+    std::vector<Encoded> palette_;           // moving ramp: by raw value; else by scene symbol
     Encoded captionBack_, captionText_;
     // Moving ramp: (a X) mod 256; bars with box: X mod scene width; else scene column X.
     std::vector<int64_t> sceneColumn_;
@@ -524,7 +555,7 @@ PictureRowsCache rowsCache;
 
 void RenderPicture(const PictureSettings& s, uint64_t frameNumber, FrameView dst) {
     if (dst.pixels == nullptr || dst.width == 0 || dst.height == 0) return;
-    rowsCache.Get(s, dst)->Render(frameNumber, dst);
+    rowsCache.Get(s, dst)->Render(frameNumber, dst, s);
 
     // The counter goes in last, over whatever the first pixels show.
     const size_t n = size_t{dst.width} * dst.height;
@@ -551,7 +582,8 @@ std::string CaptionText(const std::string& boardName, uint64_t frameNumber, uint
                   static_cast<unsigned long long>(frameNumber),
                   static_cast<unsigned long long>(elapsedMs / 3600000),
                   static_cast<unsigned>(elapsedMs / 60000 % 60),
-                  static_cast<unsigned>(elapsedMs / 1000 % 60), static_cast<unsigned>(elapsedMs % 1000));
+                  static_cast<unsigned>(elapsedMs / 1000 % 60),
+                  static_cast<unsigned>(elapsedMs % 1000));
     return boardName + clock;
 }
 

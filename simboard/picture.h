@@ -114,7 +114,7 @@ const Pattern* Patterns(); // kPatternCount entries, index = id
 int64_t CheckerSquare(int64_t sceneWidth, int64_t sceneHeight);
 
 struct PictureSettings {
-    bool color = false;        // a color board (its palette); picks the model's pattern
+    bool color = false; // a color board (its palette); picks the model's pattern
     uint32_t pattern = kModelPattern;
     uint16_t source = 0;       // the input source digitised
     uint32_t sceneWidth = 640; // size of the camera's scene (the board's default frame)
@@ -127,7 +127,8 @@ struct PictureSettings {
     std::vector<uint32_t> lut[3];
     uint32_t lutMaxValue = 255;
     ColorAdjust adjust;
-    // The caption: none when `caption` is false.
+    // The caption: none when `caption` is false. (Not part of the cached rows: PictureRows'
+    // SameRows in picture.cpp compares every field above; a new picture field goes there too.)
     bool caption = false;
     std::string boardName;
     std::chrono::steady_clock::time_point started{}; // time 0 of the caption's clock

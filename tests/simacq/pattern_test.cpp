@@ -57,8 +57,8 @@ Picture Read(const Driver& d, FrameHandle frame) {
     return p;
 }
 
-constexpr uint32_t kMovingRamp = 1, kBars = 2, kBars75 = 3, kHRamp = 4, kVRamp = 5,
-                   kChecker = 6, kHatch = 7, kBlack = 8, kWhite = 9, kGrey = 10, kNoise = 11;
+constexpr uint32_t kMovingRamp = 1, kBars = 2, kBars75 = 3, kHRamp = 4, kVRamp = 5, kChecker = 6,
+                   kHatch = 7, kBlack = 8, kWhite = 9, kGrey = 10, kNoise = 11;
 
 // Counts the pixels of rows 1 to the last (row 0 holds the counter) where `ok` fails and
 // reports the first few.
@@ -95,19 +95,18 @@ void CheckBars(const Picture& p, int white) {
 }
 
 void CheckHRamp(const Picture& p) {
-    ExpectAll(p, "rises to the right", [&](uint32_t x, uint32_t y) {
-        return x == 0 || p.Luma(x, y) >= p.Luma(x - 1, y);
-    });
+    ExpectAll(p, "rises to the right",
+              [&](uint32_t x, uint32_t y) { return x == 0 || p.Luma(x, y) >= p.Luma(x - 1, y); });
     ExpectAll(p, "same down", [&](uint32_t x, uint32_t y) { return p.Luma(x, y) == p.Luma(x, 1); });
     EXPECT_EQ(p.Luma(0, 1), 0);
     EXPECT_EQ(p.Luma(p.width - 1, 1), 255);
 }
 
 void CheckVRamp(const Picture& p) {
-    ExpectAll(p, "rises downwards", [&](uint32_t x, uint32_t y) {
-        return y == 1 || p.Luma(x, y) >= p.Luma(x, y - 1);
-    });
-    ExpectAll(p, "same across", [&](uint32_t x, uint32_t y) { return p.Luma(x, y) == p.Luma(0, y); });
+    ExpectAll(p, "rises downwards",
+              [&](uint32_t x, uint32_t y) { return y == 1 || p.Luma(x, y) >= p.Luma(x, y - 1); });
+    ExpectAll(p, "same across",
+              [&](uint32_t x, uint32_t y) { return p.Luma(x, y) == p.Luma(0, y); });
     EXPECT_EQ(p.Luma(0, p.height - 1), 255);
     EXPECT_LE(p.Luma(0, 1), 1);
 }
@@ -133,9 +132,8 @@ void CheckHatch(const Picture& p) {
 }
 
 void CheckFlat(const Picture& p, int value) {
-    ExpectAll(p, "flat", [&](uint32_t x, uint32_t y) {
-        return p.Luma(x, y) == value && p.Grey(x, y);
-    });
+    ExpectAll(p, "flat",
+              [&](uint32_t x, uint32_t y) { return p.Luma(x, y) == value && p.Grey(x, y); });
 }
 
 void CheckNoise(const Picture& p) {

@@ -60,8 +60,8 @@ bool ReadSimValue(const char* board, const char* name, DWORD& value, bool& prese
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
         return false;
     DWORD type = 0, size = sizeof value;
-    present = RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&value),
-                               &size) == ERROR_SUCCESS &&
+    present = RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) ==
+                  ERROR_SUCCESS &&
               type == REG_DWORD && size == sizeof value;
     RegCloseKey(key);
     return true;
@@ -203,8 +203,8 @@ void SaveOneFrame(HDRVR driver, const char* board) {
     if (status == STC_STS_NORMAL) status = STM_ACQUIRE_FRAME(driver, frame);
     if (status == STC_STS_NORMAL) {
         pixels.resize(size_t{info.Width} * info.Height * info.BytesPerPixel);
-        status = STM_READ_FRAME_RECT(driver, frame, 0, 0, info.Width, info.Height,
-                                     pixels.data(), static_cast<uint32_t>(pixels.size()));
+        status = STM_READ_FRAME_RECT(driver, frame, 0, 0, info.Width, info.Height, pixels.data(),
+                                     static_cast<uint32_t>(pixels.size()));
     }
     STM_DESTROY_FRAME(driver, frame);
     if (status != STC_STS_NORMAL) return PrintStatus("acquired frame", status);
@@ -219,8 +219,7 @@ void SaveOneFrame(HDRVR driver, const char* board) {
     const bool written = fwrite(file.data(), 1, file.size(), out) == file.size();
     fclose(out);
     printf("    %-22s %ux%u, %u bytes per pixel, %s %s\n", "acquired frame", info.Width,
-           info.Height, info.BytesPerPixel, written ? "saved as" : "could not write",
-           name.c_str());
+           info.Height, info.BytesPerPixel, written ? "saved as" : "could not write", name.c_str());
 }
 
 void PrintCapabilities(const char* board) {

@@ -67,15 +67,20 @@ private:
 };
 
 void Literal(BitWriter& w, uint32_t v) {
-    if (v < 144) w.Code(0x30 + v, 8);
-    else if (v < 256) w.Code(0x190 + v - 144, 9);
-    else if (v < 280) w.Code(v - 256, 7);
-    else w.Code(0xC0 + v - 280, 8);
+    if (v < 144)
+        w.Code(0x30 + v, 8);
+    else if (v < 256)
+        w.Code(0x190 + v - 144, 9);
+    else if (v < 280)
+        w.Code(v - 256, 7);
+    else
+        w.Code(0xC0 + v - 280, 8);
 }
 
 void Run(BitWriter& w, uint32_t length) { // 3 to 258 bytes at distance 1
-    static const uint16_t kBase[] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
-                                     31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
+    static const uint16_t kBase[] = {3,  4,  5,  6,   7,   8,   9,   10,  11, 13,
+                                     15, 17, 19, 23,  27,  31,  35,  43,  51, 59,
+                                     67, 83, 99, 115, 131, 163, 195, 227, 258};
     static const uint8_t kExtra[] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
                                      2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
     int code = 28;
@@ -144,9 +149,9 @@ std::vector<uint8_t> Png(uint32_t width, uint32_t height, int channels,
             for (size_t i = 0; i < stride; ++i) {
                 const uint8_t left = i >= size_t(channels) ? row[i - channels] : 0;
                 const uint8_t above = up ? up[i] : 0;
-                candidate[i] = static_cast<uint8_t>(row[i] - (filter == 1 ? left
-                                                             : filter == 2 ? above
-                                                                           : 0));
+                candidate[i] = static_cast<uint8_t>(row[i] - (filter == 1   ? left
+                                                              : filter == 2 ? above
+                                                                            : 0));
                 cost += candidate[i] < 128 ? candidate[i] : 256 - candidate[i];
             }
             if (cost < bestCost) {
@@ -206,8 +211,10 @@ int main(int argc, char** argv) {
             const int channels = color ? 3 : 1;
             std::vector<uint8_t> pixels;
             for (size_t i = 0; i < size_t{w} * h; ++i) {
-                if (color) pixels.insert(pixels.end(), {bgrx[4 * i + 2], bgrx[4 * i + 1], bgrx[4 * i]});
-                else pixels.push_back(bgrx[4 * i + 1]);
+                if (color)
+                    pixels.insert(pixels.end(), {bgrx[4 * i + 2], bgrx[4 * i + 1], bgrx[4 * i]});
+                else
+                    pixels.push_back(bgrx[4 * i + 1]);
             }
             char name[64];
             snprintf(name, sizeof name, "/%02u-%s-%s.png", static_cast<unsigned>(p.id), p.name,
