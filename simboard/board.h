@@ -37,6 +37,8 @@ struct BoardSettings {
     uint32_t inputSources = 0;
     uint32_t linearMemSize = 0; // bytes
     uint32_t deviceMemSize = 0; // bytes
+    uint32_t testPattern = 0;   // PatternId (picture.h); 0: the model's picture
+    uint32_t testCaption = 1;   // 0: no caption in the pictures
 };
 
 enum class StopMode {

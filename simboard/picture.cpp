@@ -2,11 +2,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <climits>
 #include <cstring>
+#include <cstdio>
 #include <memory>
 #include <mutex>
 #include <numbers>
 
+#include "caption_font.h"
 #include "sync.h"
 
 namespace kvboard {
@@ -122,18 +125,6 @@ std::vector<Encoded> MonoPalette(const PictureSettings& s, PixelLayout layout) {
     return palette;
 }
 
-std::vector<Encoded> ColorPalette(const PictureSettings& s, PixelLayout layout) {
-    std::vector<Encoded> palette;
-    for (const Rgb& color : kSymbolColors) {
-        const Rgb a = Adjusted(s.adjust, color);
-        const uint8_t r = static_cast<uint8_t>(LookUp(s.lut[0], Clamp8(a.r), 255));
-        const uint8_t g = static_cast<uint8_t>(LookUp(s.lut[1], Clamp8(a.g), 255));
-        const uint8_t b = static_cast<uint8_t>(LookUp(s.lut[2], Clamp8(a.b), 255));
-        palette.push_back(Encode(layout, r, g, b, (299u * r + 587u * g + 114u * b) / 1000u));
-    }
-    return palette;
-}
-
 bool IsFieldType(uint32_t frameType) {
     return frameType == 8 || frameType == 16 || frameType == 32;
 }
@@ -150,6 +141,80 @@ bool ColorAdjust::Nominal() const {
 
 namespace {
 
+// ---- Test patterns ---------------------------------------------------------------------------
+
+constexpr PatternColor kBlack{0, 0, 0};
+constexpr PatternColor kWhite{255, 255, 255};
+
+PatternColor Grey(int64_t v) {
+    const auto g = static_cast<uint8_t>(std::clamp<int64_t>(v, 0, 255));
+    return {g, g, g};
+}
+
+int64_t FloorDiv(int64_t a, int64_t b) {
+    return a >= 0 ? a / b : -((-a + b - 1) / b);
+}
+
+PatternColor Bars75(int64_t x, int64_t, int64_t w, int64_t) {
+    constexpr PatternColor kColors[kBars] = {{191, 191, 191}, {191, 191, 0}, {0, 191, 191},
+                                             {0, 191, 0},     {191, 0, 191}, {191, 0, 0},
+                                             {0, 0, 191},     {0, 0, 0}};
+    return kColors[Mod(x, w) * kBars / w];
+}
+PatternColor HorizontalRamp(int64_t x, int64_t, int64_t w, int64_t) {
+    return Grey(std::clamp<int64_t>(x, 0, w - 1) * 255 / std::max<int64_t>(w - 1, 1));
+}
+PatternColor VerticalRamp(int64_t, int64_t y, int64_t, int64_t h) {
+    return Grey(std::clamp<int64_t>(y, 0, h - 1) * 255 / std::max<int64_t>(h - 1, 1));
+}
+PatternColor Checkerboard(int64_t x, int64_t y, int64_t w, int64_t h) {
+    const int64_t side = CheckerSquare(w, h);
+    return ((FloorDiv(x, side) + FloorDiv(y, side)) & 1) ? kWhite : kBlack;
+}
+PatternColor CrossHatch(int64_t x, int64_t y, int64_t w, int64_t h) {
+    const int64_t side = CheckerSquare(w, h);
+    const bool line = Mod(x, side) == 0 || Mod(y, side) == 0 || x == w - 1 || y == h - 1;
+    return line ? kWhite : kBlack;
+}
+PatternColor FlatBlack(int64_t, int64_t, int64_t, int64_t) {
+    return kBlack;
+}
+PatternColor FlatWhite(int64_t, int64_t, int64_t, int64_t) {
+    return kWhite;
+}
+PatternColor FlatGrey(int64_t, int64_t, int64_t, int64_t) {
+    return Grey(128);
+}
+
+constexpr Pattern kPatterns[kPatternCount] = {
+    {kModelPattern, nullptr},
+    {kMovingRamp, nullptr},
+    {kBarsWithBox, nullptr},
+    {kBars75, Bars75},
+    {kHorizontalRamp, HorizontalRamp},
+    {kVerticalRamp, VerticalRamp},
+    {kCheckerboard, Checkerboard},
+    {kCrossHatch, CrossHatch},
+    {kFlatBlack, FlatBlack},
+    {kFlatWhite, FlatWhite},
+    {kFlatGrey, FlatGrey},
+    {kNoise, nullptr},
+};
+
+// A well-mixed 64-bit hash (splitmix64) for the seeded noise.
+uint64_t Mix(uint64_t z) {
+    z += 0x9E3779B97F4A7C15ull;
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return z ^ (z >> 31);
+}
+
+PatternId Effective(const PictureSettings& s) {
+    const uint32_t p = s.pattern < kPatternCount ? s.pattern : kModelPattern;
+    if (p == kModelPattern) return s.color ? kBarsWithBox : kMovingRamp;
+    return static_cast<PatternId>(p);
+}
+
 // ---- Encoded rows ----------------------------------------------------------------------------
 // A picture row is held as the bytes it leaves in the frame: width x bytes-per-pixel bytes, or
 // for a YUV frame its luma row followed by its U and V rows.
@@ -161,47 +226,111 @@ struct RampForm {
 };
 constexpr RampForm kRampForms[] = {{1, 1}, {1, 0}, {0, 1}, {1, -1}};
 
+constexpr uint32_t kNoiseRows = 256;
+
 class PictureRows {
 public:
     PictureRows(const PictureSettings& s, const FrameView& dst)
-        : settings_(s), geometry_(dst.geometry), width_(dst.width), layout_(dst.layout),
-          bpp_(BytesPerPixel(dst.layout)), chroma_((dst.width + 1) / 2),
+        : settings_(WithoutCaption(s)), geometry_(dst.geometry), width_(dst.width),
+          height_(dst.height), layout_(dst.layout), bpp_(BytesPerPixel(dst.layout)),
+          chroma_((dst.width + 1) / 2),
           rowBytes_(dst.layout == PixelLayout::Yuv ? size_t{dst.width} + 2 * chroma_
                                                    : size_t{dst.width} * bpp_),
-          palette_(s.color ? ColorPalette(s, dst.layout) : MonoPalette(s, dst.layout)),
+          mode_(Effective(s)), paint_(kPatterns[mode_].paint),
+          monoPalette_(s.color ? std::vector<Encoded>{} : MonoPalette(s, dst.layout)),
           sceneColumn_(dst.width, kBlankColumn) {
+        if (mode_ == kMovingRamp) {
+            for (uint32_t raw = 0; raw < 256; ++raw) {
+                const auto v = static_cast<uint8_t>(raw);
+                palette_.push_back(s.color ? EncodeColor({v, v, v}) : monoPalette_[raw]);
+            }
+        } else {
+            for (const Rgb& c : kSymbolColors)
+                palette_.push_back(EncodeColor({Clamp8(c.r), Clamp8(c.g), Clamp8(c.b)}));
+        }
+        captionBack_ = EncodeColor(kBlack);
+        captionText_ = EncodeColor(kWhite);
+
         const uint32_t hinc = std::max(geometry_.hinc, 1u);
+        const int64_t sceneWidth = std::max<uint32_t>(s.sceneWidth, 1);
         for (uint32_t x = 0; x < width_; ++x) {
             const uint64_t imageX = uint64_t{geometry_.left} + uint64_t{x} * hinc;
             if (s.activeWidth != 0 && imageX >= s.activeWidth) continue;
             const int64_t sceneX = static_cast<int64_t>(imageX) + s.panX;
-            sceneColumn_[x] = s.color ? Mod(sceneX, std::max<uint32_t>(s.sceneWidth, 1))
-                                      : Mod(kRampForms[s.source % 4].a * sceneX, 256);
+            sceneColumn_[x] = mode_ == kBarsWithBox  ? Mod(sceneX, sceneWidth)
+                              : mode_ == kMovingRamp ? Mod(kRampForms[s.source % 4].a * sceneX, 256)
+                                                     : sceneX;
         }
-        // Mono: one row per value of c (0 to 255); color: the bars. Then the black row.
-        const uint32_t count = s.color ? 1 : 256;
-        std::vector<uint32_t> symbols(width_);
-        rows_.resize((count + 1) * rowBytes_);
-        for (uint32_t c = 0; c < count; ++c) {
-            for (uint32_t x = 0; x < width_; ++x)
-                symbols[x] = ColumnSymbol(x, c);
-            Encode(symbols, RowAt(c));
+        std::vector<const Encoded*> row(width_);
+        const Encoded* black = &palette_[mode_ == kMovingRamp ? 0 : kBlackSymbol];
+        if (mode_ == kMovingRamp || mode_ == kBarsWithBox) {
+            // Mono ramp: one row per value of c (0 to 255); color: the bars. Then the black row.
+            const uint32_t count = mode_ == kBarsWithBox ? 1 : 256;
+            rows_.resize((count + 1) * rowBytes_);
+            for (uint32_t c = 0; c < count; ++c) {
+                for (uint32_t x = 0; x < width_; ++x)
+                    row[x] = &palette_[ColumnSymbol(x, c)];
+                EncodeRow(row, RowAt(c));
+            }
+            blackIndex_ = count;
+        } else if (mode_ == kNoise) {
+            // kNoiseRows rows of noise; each image picks its rows by its number.
+            rows_.resize((kNoiseRows + 1) * rowBytes_);
+            std::vector<Encoded> values(width_);
+            for (uint32_t r = 0; r < kNoiseRows; ++r) {
+                for (uint32_t x = 0; x < width_; ++x) {
+                    const uint64_t h = Mix((uint64_t{r} << 32) | x);
+                    const auto v = static_cast<uint8_t>(h);
+                    values[x] = s.color ? EncodeColor({v, static_cast<uint8_t>(h >> 8),
+                                                       static_cast<uint8_t>(h >> 16)})
+                                        : EncodeColor({v, v, v});
+                    row[x] = sceneColumn_[x] == kBlankColumn ? black : &values[x];
+                }
+                EncodeRow(row, RowAt(r));
+            }
+            blackIndex_ = kNoiseRows;
+        } else {
+            // A still pattern: every frame row, for each field parity the frames can show.
+            const uint32_t parities = geometry_.frameType == 32 ? 2 : 1;
+            const int64_t sceneHeight = std::max<uint32_t>(s.sceneHeight, 1);
+            rows_.resize((size_t{parities} * height_ + 1) * rowBytes_);
+            std::vector<Encoded> values(width_);
+            for (uint32_t p = 0; p < parities; ++p) {
+                for (uint32_t y = 0; y < height_; ++y) {
+                    int64_t sceneY = 0;
+                    // Odd fields (16) take parity 1; NextField (32) keeps both.
+                    const uint32_t parity = geometry_.frameType == 16 ? 1 : p;
+                    const bool blank = !SceneLine(y, parity, sceneY);
+                    for (uint32_t x = 0; x < width_; ++x) {
+                        if (blank || sceneColumn_[x] == kBlankColumn) {
+                            row[x] = black;
+                            continue;
+                        }
+                        values[x] =
+                            EncodeColor(paint_(sceneColumn_[x], sceneY, sceneWidth, sceneHeight));
+                        row[x] = &values[x];
+                    }
+                    EncodeRow(row, RowAt(p * height_ + y));
+                }
+            }
+            blackIndex_ = parities * height_;
         }
-        symbols.assign(width_, s.color ? kBlackSymbol : 0);
-        Encode(symbols, RowAt(count));
-        black_ = RowAt(count);
+        for (uint32_t x = 0; x < width_; ++x)
+            row[x] = black;
+        EncodeRow(row, RowAt(blackIndex_));
+        black_ = RowAt(blackIndex_);
     }
 
     bool Fits(const PictureSettings& s, const FrameView& dst) const {
-        return dst.width == width_ && dst.layout == layout_ && dst.geometry == geometry_ &&
-               s == settings_;
+        return dst.width == width_ && dst.height == height_ && dst.layout == layout_ &&
+               dst.geometry == geometry_ && SameRows(s, settings_);
     }
 
-    void Render(uint64_t frameNumber, const FrameView& dst) const {
+    // Renders with the rows of these settings and the caption of `current` (the settings
+    // the rows were found for).
+    void Render(uint64_t frameNumber, const FrameView& dst, const PictureSettings& current) const {
         const PictureSettings& s = settings_;
         const FrameGeometry& g = geometry_;
-        const uint32_t vinc = std::max(g.vinc, 1u);
-        const bool field = IsFieldType(g.frameType);
         const uint32_t parity = g.frameType == 16 ? 1 : g.frameType == 32 ? (frameNumber & 1) : 0;
         const int64_t shift = static_cast<int64_t>(4 * (frameNumber & 0xFFFF));
 
@@ -213,17 +342,22 @@ public:
             Mod(static_cast<int64_t>(8 * (frameNumber % static_cast<uint64_t>(sceneWidth))),
                 sceneWidth);
         const int64_t boxY = sceneHeight / 2 - box / 2;
+        const uint64_t seed = Mix(frameNumber);
 
         for (uint32_t y = 0; y < dst.height; ++y) {
-            const uint64_t line = uint64_t{g.top} + uint64_t{y} * vinc;
-            const uint64_t imageY = field ? 2 * line + parity : line;
-            const int64_t sceneY = static_cast<int64_t>(imageY) + s.panY;
-            if (s.activeHeight != 0 && imageY >= s.activeHeight) {
+            if (paint_ != nullptr) {
+                Store(RowAt((g.frameType == 32 ? parity : 0) * height_ + y), dst, y);
+                continue;
+            }
+            int64_t sceneY = 0;
+            if (!SceneLine(y, parity, sceneY)) {
                 Store(black_, dst, y);
-            } else if (!s.color) {
-                Store(RowAt(static_cast<uint32_t>(Mod(kRampForms[s.source % 4].b * sceneY + shift,
-                                                      256))),
+            } else if (mode_ == kMovingRamp) {
+                Store(RowAt(static_cast<uint32_t>(
+                          Mod(kRampForms[s.source % 4].b * sceneY + shift, 256))),
                       dst, y);
+            } else if (mode_ == kNoise) {
+                Store(RowAt(static_cast<uint32_t>(Mix(seed ^ y) % kNoiseRows)), dst, y);
             } else {
                 Store(RowAt(0), dst, y);
                 if (sceneY >= boxY && sceneY < boxY + box) {
@@ -235,15 +369,87 @@ public:
                 }
             }
         }
+        if (current.caption) DrawCaption(current, frameNumber, dst);
     }
 
 private:
-    static constexpr int64_t kBlankColumn = -1;
+    static constexpr int64_t kBlankColumn = INT64_MIN;
+
+    // The rows do not depend on the caption (drawn per image): boards that differ only in
+    // their caption share their rows.
+    static PictureSettings WithoutCaption(PictureSettings s) {
+        s.caption = false;
+        s.boardName.clear();
+        s.started = {};
+        return s;
+    }
+    static bool SameRows(const PictureSettings& a, const PictureSettings& b) {
+        // Every field but the caption's (caption, boardName, started).
+        return a.color == b.color && a.pattern == b.pattern && a.source == b.source &&
+               a.sceneWidth == b.sceneWidth && a.sceneHeight == b.sceneHeight && a.panX == b.panX &&
+               a.panY == b.panY && a.activeWidth == b.activeWidth &&
+               a.activeHeight == b.activeHeight && a.lut[0] == b.lut[0] && a.lut[1] == b.lut[1] &&
+               a.lut[2] == b.lut[2] && a.lutMaxValue == b.lutMaxValue && a.adjust == b.adjust;
+    }
+
+    // The scene line of frame row y for a field parity; false when it is beyond the active
+    // line count (black).
+    bool SceneLine(uint32_t y, uint32_t parity, int64_t& sceneY) const {
+        const uint32_t vinc = std::max(geometry_.vinc, 1u);
+        const uint64_t line = uint64_t{geometry_.top} + uint64_t{y} * vinc;
+        const uint64_t imageY = IsFieldType(geometry_.frameType) ? 2 * line + parity : line;
+        sceneY = static_cast<int64_t>(imageY) + settings_.panY;
+        return settings_.activeHeight == 0 || imageY < settings_.activeHeight;
+    }
+
+    // A color as the board stores it: through the color adjustments and the red, green and
+    // blue tables on a color board; its luma through the monochrome table on a monochrome one.
+    Encoded EncodeColor(PatternColor c) const {
+        const PictureSettings& s = settings_;
+        if (!s.color) return monoPalette_[(299u * c.r + 587u * c.g + 114u * c.b + 500u) / 1000u];
+        const Rgb a = Adjusted(s.adjust, {double(c.r), double(c.g), double(c.b)});
+        const uint8_t r = static_cast<uint8_t>(LookUp(s.lut[0], Clamp8(a.r), 255));
+        const uint8_t g = static_cast<uint8_t>(LookUp(s.lut[1], Clamp8(a.g), 255));
+        const uint8_t b = static_cast<uint8_t>(LookUp(s.lut[2], Clamp8(a.b), 255));
+        return Encode(layout_, r, g, b, (299u * r + 587u * g + 114u * b) / 1000u);
+    }
+
+    void DrawCaption(const PictureSettings& s, uint64_t frameNumber, const FrameView& dst) const {
+        using namespace caption;
+        // Below the box stays kMargin; above it at least rows 0 to 3 (the counter) stay free.
+        if (dst.height < uint32_t{kBoxHeight + kMargin + 4} || dst.width <= uint32_t{kMargin})
+            return;
+        const uint64_t elapsed =
+            s.started == std::chrono::steady_clock::time_point{}
+                ? 0
+                : static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                            std::chrono::steady_clock::now() - s.started)
+                                            .count());
+        const std::string text = CaptionText(s.boardName, frameNumber, elapsed);
+        const uint32_t top = dst.height - kMargin - kBoxHeight;
+        const uint32_t boxWidth = static_cast<uint32_t>(2 * kPadding + text.size() * kAdvance - 1);
+        const uint32_t right = std::min<uint32_t>(dst.width, kMargin + boxWidth);
+        for (uint32_t r = 0; r < uint32_t{kBoxHeight}; ++r) {
+            const int glyphRow = static_cast<int>(r) - kPadding;
+            for (uint32_t x = kMargin; x < right; ++x) {
+                bool on = false;
+                const int cx = static_cast<int>(x) - kMargin - kPadding;
+                if (glyphRow >= 0 && glyphRow < kGlyphHeight && cx >= 0) {
+                    const size_t index = static_cast<size_t>(cx / kAdvance);
+                    const int column = cx % kAdvance;
+                    if (index < text.size() && column < kGlyphWidth)
+                        on =
+                            (GlyphOf(text[index]).rows[glyphRow] >> (kGlyphWidth - 1 - column)) & 1;
+                }
+                Put(on ? captionText_ : captionBack_, dst, x, top + r);
+            }
+        }
+    }
 
     uint32_t ColumnSymbol(uint32_t x, uint32_t c) const {
         const int64_t column = sceneColumn_[x];
-        if (column == kBlankColumn) return settings_.color ? kBlackSymbol : 0;
-        if (settings_.color) {
+        if (column == kBlankColumn) return mode_ == kBarsWithBox ? kBlackSymbol : 0;
+        if (mode_ == kBarsWithBox) {
             const int64_t sceneWidth = std::max<uint32_t>(settings_.sceneWidth, 1);
             return static_cast<uint32_t>((column * kBars / sceneWidth + settings_.source) % kBars);
         }
@@ -253,12 +459,12 @@ private:
     uint8_t* RowAt(uint32_t index) { return rows_.data() + size_t{index} * rowBytes_; }
     const uint8_t* RowAt(uint32_t index) const { return rows_.data() + size_t{index} * rowBytes_; }
 
-    void Encode(const std::vector<uint32_t>& symbols, uint8_t* row) const {
+    void EncodeRow(const std::vector<const Encoded*>& values, uint8_t* row) const {
         if (layout_ == PixelLayout::Yuv) {
             uint8_t* u = row + width_;
             uint8_t* v = u + chroma_;
             for (uint32_t x = 0; x < width_; ++x) {
-                const Encoded& e = palette_[symbols[x]];
+                const Encoded& e = *values[x];
                 row[x] = e.y;
                 if (x % 2 == 0) {
                     u[x / 2] = e.u;
@@ -268,7 +474,7 @@ private:
             return;
         }
         for (uint32_t x = 0; x < width_; ++x)
-            std::memcpy(row + size_t{x} * bpp_, palette_[symbols[x]].bytes, bpp_);
+            std::memcpy(row + size_t{x} * bpp_, values[x]->bytes, bpp_);
     }
 
     // A YUV frame holds its planes one after the other: n luma bytes, then U, then V.
@@ -300,13 +506,20 @@ private:
     const PictureSettings settings_;
     const FrameGeometry geometry_;
     const uint32_t width_;
+    const uint32_t height_;
     const PixelLayout layout_;
     const uint32_t bpp_;
     const uint32_t chroma_; // bytes of a U or V row
     const size_t rowBytes_;
-    const std::vector<Encoded> palette_;
-    std::vector<int64_t> sceneColumn_; // mono: (a X) mod 256; color: X mod scene width
+    const PatternId mode_;
+    PatternColor (*const paint_)(int64_t, int64_t, int64_t, int64_t);
+    const std::vector<Encoded> monoPalette_; // monochrome boards: raw value -> stored value
+    std::vector<Encoded> palette_;           // moving ramp: by raw value; else by scene symbol
+    Encoded captionBack_, captionText_;
+    // Moving ramp: (a X) mod 256; bars with box: X mod scene width; else scene column X.
+    std::vector<int64_t> sceneColumn_;
     std::vector<uint8_t> rows_;
+    uint32_t blackIndex_ = 0;
     const uint8_t* black_ = nullptr;
 };
 
@@ -342,7 +555,7 @@ PictureRowsCache rowsCache;
 
 void RenderPicture(const PictureSettings& s, uint64_t frameNumber, FrameView dst) {
     if (dst.pixels == nullptr || dst.width == 0 || dst.height == 0) return;
-    rowsCache.Get(s, dst)->Render(frameNumber, dst);
+    rowsCache.Get(s, dst)->Render(frameNumber, dst, s);
 
     // The counter goes in last, over whatever the first pixels show.
     const size_t n = size_t{dst.width} * dst.height;
@@ -353,6 +566,25 @@ void RenderPicture(const PictureSettings& s, uint64_t frameNumber, FrameView dst
                                   static_cast<uint8_t>(counter >> 24)};
         std::memcpy(dst.pixels, bytes, 4);
     }
+}
+
+const Pattern* Patterns() {
+    return kPatterns;
+}
+
+int64_t CheckerSquare(int64_t sceneWidth, int64_t sceneHeight) {
+    return std::max<int64_t>(std::min(sceneWidth, sceneHeight) / 8, 2);
+}
+
+std::string CaptionText(const std::string& boardName, uint64_t frameNumber, uint64_t elapsedMs) {
+    char clock[48];
+    std::snprintf(clock, sizeof clock, " #%llu %llu:%02u:%02u.%03u",
+                  static_cast<unsigned long long>(frameNumber),
+                  static_cast<unsigned long long>(elapsedMs / 3600000),
+                  static_cast<unsigned>(elapsedMs / 60000 % 60),
+                  static_cast<unsigned>(elapsedMs / 1000 % 60),
+                  static_cast<unsigned>(elapsedMs % 1000));
+    return boardName + clock;
 }
 
 uint32_t ReadFrameCounter(const uint8_t* pixels) {
@@ -413,6 +645,10 @@ PictureSettings CurrentPictureSettings(Board& board) {
     }
     s.lutMaxValue = m.lutMaxValue;
     s.adjust = BoardPicture(board).adjust;
+    s.pattern = board.settings().testPattern;
+    s.caption = board.settings().testCaption != 0;
+    s.boardName = board.settings().name;
+    s.started = BoardPicture(board).started;
     return s;
 }
 

@@ -20,6 +20,23 @@
 // - The active video window places the digitised image: moving the first active pixel or
 //   line pans the picture, and pixels beyond the active pixel count or line count are black.
 //
+// Test patterns. A board's "TestPattern" value (registration.h) selects another picture from
+// the table below (Patterns()); 0 or a missing value keeps the model's picture above. Every
+// pattern is defined once, in scene coordinates, and goes through the same active video
+// window, frame geometry, lookup tables and color adjustments; a monochrome board shows the
+// luma of a color pattern. Still patterns are encoded once per settings and geometry (every
+// frame row); the moving ramp, the moving box, the noise and the caption are the parts drawn
+// per image. A pattern is a function that paints a scene point (Pattern::paint), so another
+// source of pictures can plug in as another table entry.
+//
+// The caption (the board's "TestCaption" value, default 1): a box of black background at the
+// bottom-left corner of the frame (kMargin pixels from its left and bottom edges, so it moves
+// with the frame's origin and stays off rows 0 to 3), with white text in the driver's own
+// 5 x 7 font (caption_font.h): "<board> #<image number> <h>:<mm>:<ss>.<mmm>", the time since
+// the board's picture engine started (its first image since the board was opened). Its black
+// and white go through the lookup tables and color adjustments like the picture. Frames
+// lower than the box and 4 more rows show no caption.
+//
 // The frame counter. After rendering, the first 4 bytes of the frame's memory (row 0: the
 // first 4 pixels of a monochrome or YUV frame, the first pixel of an RGB32 frame) hold the
 // low 32 bits of the image number, little-endian. Image numbers count every image the board
@@ -29,11 +46,14 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "board.h"
 #include "pixel_format.h"
+#include "test_patterns.h"
 
 namespace kvboard {
 
@@ -76,8 +96,26 @@ struct FrameView {
     FrameGeometry geometry;
 };
 
+struct PatternColor {
+    uint8_t r, g, b;
+};
+
+// A pattern of the table (its name and description: kPatternNames, test_patterns.h).
+struct Pattern {
+    PatternId id;
+    // Paints still scene point (x, y) of a scene of w x h; null for the patterns drawn per
+    // image (moving ramp, bars with box, noise).
+    PatternColor (*paint)(int64_t x, int64_t y, int64_t w, int64_t h);
+};
+
+const Pattern* Patterns(); // kPatternCount entries, index = id
+// The side of a checkerboard square and the spacing of the cross-hatch: an eighth of the
+// scene's smaller side, at least 2.
+int64_t CheckerSquare(int64_t sceneWidth, int64_t sceneHeight);
+
 struct PictureSettings {
-    bool color = false;        // color bars; else the monochrome ramp
+    bool color = false; // a color board (its palette); picks the model's pattern
+    uint32_t pattern = kModelPattern;
     uint16_t source = 0;       // the input source digitised
     uint32_t sceneWidth = 640; // size of the camera's scene (the board's default frame)
     uint32_t sceneHeight = 480;
@@ -89,8 +127,16 @@ struct PictureSettings {
     std::vector<uint32_t> lut[3];
     uint32_t lutMaxValue = 255;
     ColorAdjust adjust;
+    // The caption: none when `caption` is false. (Not part of the cached rows: PictureRows'
+    // SameRows in picture.cpp compares every field above; a new picture field goes there too.)
+    bool caption = false;
+    std::string boardName;
+    std::chrono::steady_clock::time_point started{}; // time 0 of the caption's clock
     bool operator==(const PictureSettings&) const = default;
 };
+
+// The caption's text for an image.
+std::string CaptionText(const std::string& boardName, uint64_t frameNumber, uint64_t elapsedMs);
 
 // Renders image number `frameNumber` into `dst` and stamps the frame counter. The rows of a
 // picture are encoded once per settings, geometry and layout and kept for the next images
@@ -111,6 +157,7 @@ struct PictureState : UnitState {
     ColorAdjust adjust;
     StorageModeEnum storageMode = DefaultImage;
     std::atomic<uint64_t> imageNumber{0}; // of the last image delivered
+    const std::chrono::steady_clock::time_point started = std::chrono::steady_clock::now();
 };
 
 PictureState& BoardPicture(Board& board);

@@ -137,6 +137,9 @@ std::optional<BoardSettings> ReadBoardSettings(const std::string& boardName) {
     settings.frameHeight =
         FitDimension(*model, imaging::STC_FG_CTL_FRAME_HEIGHT, settings.frameHeight);
     settings.frameRate = std::min(settings.frameRate, kMaxFrameRate);
+    // The test picture: not written by registration, a missing value keeps the model's.
+    settings.testPattern = ReadDword(board.get(), L"TestPattern").value_or(0);
+    settings.testCaption = ReadDword(board.get(), L"TestCaption").value_or(1);
     settings.inputSources = std::clamp<uint32_t>(settings.inputSources, 1, kMaxInputSources);
     return settings;
 }

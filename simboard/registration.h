@@ -17,6 +17,10 @@
 //   InputSources   the model's             number of video inputs, 1 to 16
 //   LinearMemSize  the model's (64 MB)     host frame memory in bytes
 //   DeviceMemSize  the model's             on-board frame memory in bytes
+//   TestPattern    0 (not written)         the picture (PatternId, picture.h): 0 or an
+//                                          unknown number: the model's
+//   TestCaption    1 (not written)         0: no caption (board, image number, time) drawn
+//                                          into the pictures
 //
 // Registration writes the defaults, replacing settings changed since.
 #pragma once

@@ -1,6 +1,7 @@
 // Test port: a trace of every message DriverProc receives and scripted failures. Tests call
 // these exports on the loaded driver; the product never does.
 #include <atomic>
+#include <cstring>
 #include <deque>
 #include <mutex>
 #include <vector>
@@ -150,6 +151,26 @@ uint32_t WINAPI KvTestSetStorageMode(const char* boardName, uint32_t mode) {
     const uint32_t previous = picture.storageMode;
     picture.storageMode = static_cast<kvboard::StorageModeEnum>(mode);
     return previous;
+}
+
+void WINAPI KvTestRenderPattern(uint32_t pattern, BOOL color, uint32_t width, uint32_t height,
+                                uint64_t frameNumber, const char* captionBoard, uint8_t* rgb32) {
+    if (rgb32 == nullptr || width == 0 || height == 0) return;
+    kvboard::PictureSettings s;
+    s.color = color != FALSE;
+    s.pattern = pattern;
+    s.sceneWidth = width;
+    s.sceneHeight = height;
+    s.caption = captionBoard != nullptr;
+    if (captionBoard != nullptr) s.boardName = captionBoard;
+    // Render into a frame with room for the counter, then restore what it covered.
+    kvboard::FrameView view;
+    view.pixels = rgb32;
+    view.width = width;
+    view.height = height;
+    view.layout = kvboard::PixelLayout::Rgb32;
+    kvboard::RenderPicture(s, frameNumber, view);
+    if (width > 1) std::memcpy(rgb32, rgb32 + 4, 4); // the counter: take the next pixel
 }
 
 } // extern "C"

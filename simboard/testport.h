@@ -61,6 +61,14 @@ typedef uint32_t(WINAPI* KvTestLineScanWorkersFn)(void);
 // color boards' storage-mode message does; answers the previous mode, or 0xFFFFFFFF when
 // the board is not open or the mode is not a storage mode.
 typedef uint32_t(WINAPI* KvTestSetStorageModeFn)(const char* boardName, uint32_t mode);
+// Renders test pattern `pattern` (test_patterns.h) as a monochrome (color FALSE) or color board
+// would show image number `frameNumber` in a frame of width x height, with the nominal input
+// controls, into `rgb32` (4 bytes per pixel: blue, green, red, 0), with the caption of a board
+// named `captionBoard` at time 0 (null: no caption). The frame counter is not stamped. For
+// the tools that draw the patterns (tools/patterns).
+typedef void(WINAPI* KvTestRenderPatternFn)(uint32_t pattern, BOOL color, uint32_t width,
+                                            uint32_t height, uint64_t frameNumber,
+                                            const char* captionBoard, uint8_t* rgb32);
 
 #if defined(KVBOARD_DRIVER) // the driver's own definitions (testport.cpp)
 void WINAPI KvTestTraceStart(void);
@@ -76,5 +84,7 @@ void WINAPI KvTestSetDigitalInputs(const char* board, uint32_t pattern);
 void WINAPI KvTestClearDigitalInputs(const char* board);
 uint32_t WINAPI KvTestLineScanWorkers(void);
 uint32_t WINAPI KvTestSetStorageMode(const char* boardName, uint32_t mode);
+void WINAPI KvTestRenderPattern(uint32_t pattern, BOOL color, uint32_t width, uint32_t height,
+                                uint64_t frameNumber, const char* captionBoard, uint8_t* rgb32);
 #endif
 }

@@ -1,13 +1,24 @@
 // Lists the installed imaging boards as the driver access layer sees them, then opens each
 // one, prints a few of its capabilities, acquires one frame and saves it as <board>.bmp in
-// the current folder.
+// the current folder. For a board of the simulated driver it prints the test pattern and
+// caption settings too (see simboard/test_patterns.h).
+//
+//   boardlist                        lists the boards
+//   boardlist --patterns             lists the test patterns of the simulated boards
+//   boardlist --pattern N BOARD      sets simulated board BOARD's test pattern (number or name)
+//   boardlist --caption 0|1 BOARD    switches the caption of simulated board BOARD off or on
+//
+// A setting takes effect when the board is next opened (when no handle is open on it).
 #include "bitmap_file.h"
 #include "devices.h"
 #include "frame_messages.h"
 #include "input_messages.h"
 #include "records.h"
+#include "test_patterns.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -35,6 +46,103 @@ const char* KindName(uint32_t kind) {
     case STC_IMG_DEV_COLOR_FRAME_GRABBER: return "color";
     default: return "unknown";
     }
+}
+
+// ---- Simulated boards' test pictures --------------------------------------------------------
+
+constexpr char kSimServiceKey[] = "System\\CurrentControlSet\\Services\\kvboard\\";
+
+// A REG_DWORD of a simulated board's subkey; false when the board is not one of the
+// simulator's, `present` false when the value is missing.
+bool ReadSimValue(const char* board, const char* name, DWORD& value, bool& present) {
+    HKEY key = nullptr;
+    const std::string path = std::string(kSimServiceKey) + board;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+        return false;
+    DWORD type = 0, size = sizeof value;
+    present = RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) ==
+                  ERROR_SUCCESS &&
+              type == REG_DWORD && size == sizeof value;
+    RegCloseKey(key);
+    return true;
+}
+
+bool WriteSimValue(const char* board, const char* name, DWORD value) {
+    HKEY key = nullptr;
+    const std::string path = std::string(kSimServiceKey) + board;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS)
+        return false;
+    const bool ok = RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+                                   sizeof value) == ERROR_SUCCESS;
+    RegCloseKey(key);
+    return ok;
+}
+
+const char* PatternName(DWORD id) {
+    return id < kvboard::kPatternCount ? kvboard::kPatternNames[id].name : "unknown: the model's";
+}
+
+void PrintTestPicture(const char* board, uint32_t model) {
+    DWORD pattern = 0, caption = 1;
+    bool present = false;
+    if (!ReadSimValue(board, "TestPattern", pattern, present)) return;
+    if (model == KV7400LS) {
+        printf("    %-22s %s\n", "test pattern", "line ramp (line scan: no test patterns)");
+        return;
+    }
+    if (!present) pattern = 0;
+    printf("    %-22s %lu %s%s\n", "test pattern", static_cast<unsigned long>(pattern),
+           PatternName(pattern), present ? "" : " (default)");
+    ReadSimValue(board, "TestCaption", caption, present);
+    if (!present) caption = 1;
+    printf("    %-22s %s%s\n", "caption", caption ? "on" : "off", present ? "" : " (default)");
+}
+
+void PrintPatterns() {
+    for (const kvboard::PatternName& p : kvboard::kPatternNames)
+        printf("%3u  %-8s %s\n", static_cast<unsigned>(p.id), p.name, p.description);
+}
+
+// A pattern by number or name; -1 when there is no such pattern.
+long ParsePattern(const char* text) {
+    char* end = nullptr;
+    const long number = strtol(text, &end, 10);
+    if (end != text && *end == '\0')
+        return number >= 0 && number < static_cast<long>(kvboard::kPatternCount) ? number : -1;
+    for (const kvboard::PatternName& p : kvboard::kPatternNames)
+        if (_stricmp(p.name, text) == 0) return p.id;
+    return -1;
+}
+
+int SetTestPicture(const char* option, const char* valueText, const char* board) {
+    DWORD value = 0;
+    const char* name = nullptr;
+    if (strcmp(option, "--pattern") == 0) {
+        const long pattern = ParsePattern(valueText);
+        if (pattern < 0) {
+            printf("No test pattern %s. The patterns:\n", valueText);
+            PrintPatterns();
+            return 2;
+        }
+        value = static_cast<DWORD>(pattern);
+        name = "TestPattern";
+    } else {
+        if (strcmp(valueText, "0") != 0 && strcmp(valueText, "1") != 0) {
+            printf("--caption takes 0 or 1\n");
+            return 2;
+        }
+        value = valueText[0] == '1' ? 1 : 0;
+        name = "TestCaption";
+    }
+    if (!WriteSimValue(board, name, value)) {
+        printf("%s is not a board of the simulated driver (kvboard), or its key cannot be "
+               "written\n",
+               board);
+        return 1;
+    }
+    printf("%s: %s = %lu%s%s\n", board, name, static_cast<unsigned long>(value),
+           name[4] == 'P' ? " " : "", name[4] == 'P' ? PatternName(value) : "");
+    return 0;
 }
 
 void PrintStatus(const char* what, STT_APISTATUS status) {
@@ -95,8 +203,8 @@ void SaveOneFrame(HDRVR driver, const char* board) {
     if (status == STC_STS_NORMAL) status = STM_ACQUIRE_FRAME(driver, frame);
     if (status == STC_STS_NORMAL) {
         pixels.resize(size_t{info.Width} * info.Height * info.BytesPerPixel);
-        status = STM_READ_FRAME_RECT(driver, frame, 0, 0, info.Width, info.Height,
-                                     pixels.data(), static_cast<uint32_t>(pixels.size()));
+        status = STM_READ_FRAME_RECT(driver, frame, 0, 0, info.Width, info.Height, pixels.data(),
+                                     static_cast<uint32_t>(pixels.size()));
     }
     STM_DESTROY_FRAME(driver, frame);
     if (status != STC_STS_NORMAL) return PrintStatus("acquired frame", status);
@@ -111,8 +219,7 @@ void SaveOneFrame(HDRVR driver, const char* board) {
     const bool written = fwrite(file.data(), 1, file.size(), out) == file.size();
     fclose(out);
     printf("    %-22s %ux%u, %u bytes per pixel, %s %s\n", "acquired frame", info.Width,
-           info.Height, info.BytesPerPixel, written ? "saved as" : "could not write",
-           name.c_str());
+           info.Height, info.BytesPerPixel, written ? "saved as" : "could not write", name.c_str());
 }
 
 void PrintCapabilities(const char* board) {
@@ -152,7 +259,17 @@ void PrintCapabilities(const char* board) {
 
 } // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    if (argc == 2 && strcmp(argv[1], "--patterns") == 0) {
+        PrintPatterns();
+        return 0;
+    }
+    if (argc == 4 && (strcmp(argv[1], "--pattern") == 0 || strcmp(argv[1], "--caption") == 0))
+        return SetTestPicture(argv[1], argv[2], argv[3]);
+    if (argc != 1) {
+        printf("usage: boardlist [--patterns | --pattern N BOARD | --caption 0|1 BOARD]\n");
+        return 2;
+    }
     uint32_t count = 0;
     CountImagingDevices(&count);
     if (count == 0) {
@@ -180,6 +297,7 @@ int main() {
                static_cast<unsigned long>(board.DeviceMemSize));
         printf("    %-22s %lu bytes\n", "linear memory",
                static_cast<unsigned long>(board.LinearMemSize));
+        PrintTestPicture(board.BoardName, board.DeviceId);
         PrintCapabilities(board.BoardName);
     }
     return 0;
