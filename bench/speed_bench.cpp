@@ -11,9 +11,12 @@
 //   - asynchronous acquisition: processor time per acquisition at the board's own rate (less
 //     that of a synchronous acquisition), the time from the image's delivery to
 //     OnAcquireNotify at the sink, and acquisitions per second at full speed against
-//     synchronous ones.
+//     synchronous ones;
+//   - acquisitions per second of a board playing a folder of 8 recorded 640 x 480 images
+//     against the same board showing its test pattern.
 //
 //   tools/wine-run build/win64/bin/speed_bench.exe [repeats, default 3] [seconds, default 1]
+#include "bitmap_file.h"
 #include "corvid_h.h"
 #include "devices.h"
 #include "event_sink.h"
@@ -304,6 +307,76 @@ DriverTimes ThroughDriver(const char* board, double seconds) {
     return t;
 }
 
+// ---- Recorded images ------------------------------------------------------------------------
+
+// A folder of `files` 640 x 480 24-bit bitmap files that the board plays for the life of the
+// object (its ImageFolder value); the folder and the value are removed afterwards.
+class PlayedFolder {
+public:
+    PlayedFolder(const char* board, int files) {
+        wchar_t temp[MAX_PATH];
+        GetTempPathW(MAX_PATH, temp);
+        folder_ = std::wstring(temp) + L"corvid_bench_played";
+        CreateDirectoryW(folder_.c_str(), nullptr);
+        constexpr uint32_t kWidth = 640, kHeight = 480;
+        std::vector<uint8_t> picture(size_t{kWidth} * kHeight * 3);
+        for (int f = 0; f < files; ++f) {
+            for (size_t i = 0; i < picture.size(); ++i)
+                picture[i] = static_cast<uint8_t>(i / 3 % kWidth + i / (3 * kWidth) + 40 * f);
+            const std::wstring path = folder_ + L"\\" + std::to_wstring(100 + f) + L".bmp";
+            const HANDLE h =
+                CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+            if (h == INVALID_HANDLE_VALUE) continue;
+            core::StreamBitmapFile(core::BitmapFormat::Rgb24, kWidth, kHeight, picture, kWidth * 3,
+                                   core::kMasks565, [h](std::span<const uint8_t> bytes) {
+                                       DWORD written = 0;
+                                       return WriteFile(h, bytes.data(),
+                                                        static_cast<DWORD>(bytes.size()), &written,
+                                                        nullptr) != 0;
+                                   });
+            CloseHandle(h);
+            files_.push_back(path);
+        }
+        key_ = kServices + std::wstring(board, board + strlen(board));
+        RegSetKeyValueW(HKEY_LOCAL_MACHINE, key_.c_str(), L"ImageFolder", REG_SZ, folder_.c_str(),
+                        static_cast<DWORD>((folder_.size() + 1) * 2));
+    }
+    ~PlayedFolder() {
+        RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, key_.c_str(), L"ImageFolder");
+        for (const std::wstring& file : files_)
+            DeleteFileW(file.c_str());
+        RemoveDirectoryW(folder_.c_str());
+    }
+    PlayedFolder(const PlayedFolder&) = delete;
+    PlayedFolder& operator=(const PlayedFolder&) = delete;
+
+private:
+    std::wstring folder_, key_;
+    std::vector<std::wstring> files_;
+};
+
+// Seconds per synchronous acquisition of a freshly opened board.
+double AcquireSeconds(const char* board, double seconds) {
+    HDRVR driver = nullptr;
+    if (imaging::OpenImagingDevice(board, &driver) != imaging::STC_STS_NORMAL) return 0;
+    imaging::FrameHandle frame = 0;
+    double t = 0;
+    if (imaging::STM_ALLOCATE_FRAME(driver, imaging::STC_FG_DEV_MEM_VOLATILE,
+                                    imaging::STC_FG_ANY_FRAME_ID, &frame) == 0) {
+        t = TimePerStep(seconds, [&] { return imaging::STM_ACQUIRE_FRAME(driver, frame) == 0; });
+        imaging::STM_DESTROY_FRAME(driver, frame);
+    }
+    imaging::CloseImagingDevice(driver);
+    return t;
+}
+
+// Acquisitions per second playing 8 recorded files / showing the test pattern (caption on).
+double PlayedRatio(const char* board, double seconds) {
+    const double pattern = AcquireSeconds(board, seconds);
+    PlayedFolder played(board, 8);
+    return Ratio(pattern, AcquireSeconds(board, seconds));
+}
+
 double ControlAcquireAndRead(const char* board, double seconds) {
     OpenControl c(board);
     if (!c.ok) return 0;
@@ -351,8 +424,9 @@ double SaveRatio(const char* board, double seconds) {
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file == INVALID_HANDLE_VALUE) return false;
         DWORD done = 0;
-        const bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &done,
-                                  nullptr) && done == bytes.size();
+        const bool ok =
+            WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &done, nullptr) &&
+            done == bytes.size();
         CloseHandle(file);
         return ok;
     });
@@ -366,7 +440,7 @@ double InvokeRatio(const wchar_t* property, double seconds) {
     OpenControl c(kMono.name);
     if (!c.ok) return 0;
     METHODDATA method{const_cast<OLECHAR*>(L"Value"), nullptr, 1, 3, CC_STDCALL, 0,
-                      DISPATCH_PROPERTYGET, VT_I4};
+                      DISPATCH_PROPERTYGET,           VT_I4};
     INTERFACEDATA data{&method, 1};
     ITypeInfo* typeInfo = nullptr;
     if (FAILED(CreateDispTypeInfo(&data, LOCALE_SYSTEM_DEFAULT, &typeInfo))) return 0;
@@ -452,7 +526,8 @@ AsyncFigures AsyncAtOwnRate(const char* board, int count) {
     const auto delivered = [&] { return Clock::time_point{Clock::duration(deliveredAt.load())}; };
     for (int i = 0; i < count; ++i) {
         if (FAILED(late.Call(acquire, DISPATCH_METHOD, {Long(1), c.frame, Bool(false)}))) break;
-        f.syncLatencies.push_back(std::chrono::duration<double>(Clock::now() - delivered()).count());
+        f.syncLatencies.push_back(
+            std::chrono::duration<double>(Clock::now() - delivered()).count());
     }
     for (int i = 0; i < count; ++i) {
         if (FAILED(late.Call(acquire, DISPATCH_METHOD, {Long(1), c.frame, Bool(true)})) ||
@@ -544,6 +619,8 @@ int main(int argc, char** argv) {
     Figure asyncRate{"async full speed: acquisitions per second / synchronous", ">= 0.8"};
     Figure asyncMs{"async full speed: ms per acquisition", "-"};
     Figure roundTrip{"baseline: event to another thread and back, ms", "-"};
+    Figure playedMono{"simulator: played 640x480 files / test pattern, acquisitions, mono", ">= 1"};
+    Figure playedRgb{"simulator: played 640x480 files / test pattern, acquisitions, RGB32", ">= 1"};
 
     for (int r = 0; r < repeats; ++r) {
         for (const Board* b : {&kMono, &kRgb}) {
@@ -556,6 +633,7 @@ int main(int argc, char** argv) {
             (mono ? readMono : readRgb).values.push_back(Ratio(d.read, copy));
             (mono ? controlMono : controlRgb).values.push_back(Ratio(d.both, control));
             (mono ? saveMono : saveRgb).values.push_back(Ratio(SaveRatio(b->name, seconds), 1));
+            (mono ? playedMono : playedRgb).values.push_back(PlayedRatio(b->name, seconds));
         }
         invokeCount.values.push_back(Ratio(InvokeRatio(L"DeviceCount", seconds), 1));
         invokeWidth.values.push_back(Ratio(InvokeRatio(L"FrameWidth", seconds), 1));
@@ -572,10 +650,10 @@ int main(int argc, char** argv) {
     }
 
     std::printf("%-66s %8s %8s %8s\n", "figure", "min", "median", "max");
-    for (const Figure* f : {&acquireMono, &acquireRgb, &readMono, &readRgb, &controlMono,
-                            &controlRgb, &saveMono, &saveRgb, &invokeCount, &invokeWidth,
-                            &asyncCpu, &syncLatency, &latencyMedian, &latencyP99, &asyncRate,
-                            &asyncMs, &roundTrip})
+    for (const Figure* f :
+         {&acquireMono, &acquireRgb, &readMono, &readRgb, &controlMono, &controlRgb, &saveMono,
+          &saveRgb, &invokeCount, &invokeWidth, &asyncCpu, &syncLatency, &latencyMedian,
+          &latencyP99, &asyncRate, &asyncMs, &roundTrip, &playedMono, &playedRgb})
         Print(*f);
     CoUninitialize();
     return 0;

@@ -39,6 +39,8 @@ struct BoardSettings {
     uint32_t deviceMemSize = 0; // bytes
     uint32_t testPattern = 0;   // PatternId (picture.h); 0: the model's picture
     uint32_t testCaption = 1;   // 0: no caption in the pictures
+    std::wstring imageFolder;   // recorded images played instead (image_folder.h); empty: none
+    uint32_t imageRate = 0;     // files per second of the played folder
 };
 
 enum class StopMode {

@@ -9,7 +9,9 @@
 #include <mutex>
 #include <numbers>
 
+#include "bitmap_reader.h"
 #include "caption_font.h"
+#include "image_folder.h"
 #include "sync.h"
 
 namespace kvboard {
@@ -228,15 +230,22 @@ constexpr RampForm kRampForms[] = {{1, 1}, {1, 0}, {0, 1}, {1, -1}};
 
 constexpr uint32_t kNoiseRows = 256;
 
+// The mode of rows made from a played file: past the patterns' numbers.
+constexpr PatternId kPlayedPicture = kPatternCount;
+
 class PictureRows {
 public:
-    PictureRows(const PictureSettings& s, const FrameView& dst)
-        : settings_(WithoutCaption(s)), geometry_(dst.geometry), width_(dst.width),
+    // The rows of the settings' pattern, or with a picture, of that played file (kept by `key`).
+    PictureRows(const PictureSettings& s, const FrameView& dst, const RgbPicture* picture = nullptr,
+                uint64_t key = 0)
+        : settings_(WithoutCaption(s)), key_(key), geometry_(dst.geometry), width_(dst.width),
           height_(dst.height), layout_(dst.layout), bpp_(BytesPerPixel(dst.layout)),
           chroma_((dst.width + 1) / 2),
           rowBytes_(dst.layout == PixelLayout::Yuv ? size_t{dst.width} + 2 * chroma_
                                                    : size_t{dst.width} * bpp_),
-          mode_(Effective(s)), paint_(kPatterns[mode_].paint),
+          mode_(picture ? kPlayedPicture : Effective(s)),
+          paint_(mode_ < kPatternCount ? kPatterns[mode_].paint : nullptr),
+          still_(paint_ != nullptr || picture != nullptr),
           monoPalette_(s.color ? std::vector<Encoded>{} : MonoPalette(s, dst.layout)),
           sceneColumn_(dst.width, kBlankColumn) {
         if (mode_ == kMovingRamp) {
@@ -306,8 +315,9 @@ public:
                             row[x] = black;
                             continue;
                         }
-                        values[x] =
-                            EncodeColor(paint_(sceneColumn_[x], sceneY, sceneWidth, sceneHeight));
+                        values[x] = EncodeColor(
+                            picture ? PictureAt(*picture, sceneColumn_[x], sceneY)
+                                    : paint_(sceneColumn_[x], sceneY, sceneWidth, sceneHeight));
                         row[x] = &values[x];
                     }
                     EncodeRow(row, RowAt(p * height_ + y));
@@ -321,9 +331,9 @@ public:
         black_ = RowAt(blackIndex_);
     }
 
-    bool Fits(const PictureSettings& s, const FrameView& dst) const {
-        return dst.width == width_ && dst.height == height_ && dst.layout == layout_ &&
-               dst.geometry == geometry_ && SameRows(s, settings_);
+    bool Fits(const PictureSettings& s, const FrameView& dst, uint64_t key) const {
+        return key == key_ && dst.width == width_ && dst.height == height_ &&
+               dst.layout == layout_ && dst.geometry == geometry_ && SameRows(s, settings_);
     }
 
     // Renders with the rows of these settings and the caption of `current` (the settings
@@ -345,7 +355,7 @@ public:
         const uint64_t seed = Mix(frameNumber);
 
         for (uint32_t y = 0; y < dst.height; ++y) {
-            if (paint_ != nullptr) {
+            if (still_) {
                 Store(RowAt((g.frameType == 32 ? parity : 0) * height_ + y), dst, y);
                 continue;
             }
@@ -369,18 +379,23 @@ public:
                 }
             }
         }
-        if (current.caption) DrawCaption(current, frameNumber, dst);
+        if (current.caption && key_ == 0) DrawCaption(current, frameNumber, dst);
     }
+
+    uint64_t key() const { return key_; }
+    size_t Bytes() const { return rows_.size(); }
 
 private:
     static constexpr int64_t kBlankColumn = INT64_MIN;
 
     // The rows do not depend on the caption (drawn per image): boards that differ only in
-    // their caption share their rows.
+    // their caption share their rows. Nor do they hold the played folder (they are kept by
+    // its file's key): the folder drops its rows when it is gone.
     static PictureSettings WithoutCaption(PictureSettings s) {
         s.caption = false;
         s.boardName.clear();
         s.started = {};
+        s.images.reset();
         return s;
     }
     static bool SameRows(const PictureSettings& a, const PictureSettings& b) {
@@ -390,6 +405,15 @@ private:
                a.panY == b.panY && a.activeWidth == b.activeWidth &&
                a.activeHeight == b.activeHeight && a.lut[0] == b.lut[0] && a.lut[1] == b.lut[1] &&
                a.lut[2] == b.lut[2] && a.lutMaxValue == b.lutMaxValue && a.adjust == b.adjust;
+    }
+
+    // A played file's point of the scene: the file from the scene's top-left corner, cropped
+    // to the scene; black around it.
+    PatternColor PictureAt(const RgbPicture& picture, int64_t x, int64_t y) const {
+        const int64_t w = std::min<int64_t>(picture.width, settings_.sceneWidth);
+        const int64_t h = std::min<int64_t>(picture.height, settings_.sceneHeight);
+        if (x < 0 || y < 0 || x >= w || y >= h) return kBlack;
+        return picture.At(static_cast<uint32_t>(x), static_cast<uint32_t>(y));
     }
 
     // The scene line of frame row y for a field parity; false when it is beyond the active
@@ -504,6 +528,7 @@ private:
     }
 
     const PictureSettings settings_;
+    const uint64_t key_; // of the played file; 0 for a pattern
     const FrameGeometry geometry_;
     const uint32_t width_;
     const uint32_t height_;
@@ -513,6 +538,7 @@ private:
     const size_t rowBytes_;
     const PatternId mode_;
     PatternColor (*const paint_)(int64_t, int64_t, int64_t, int64_t);
+    const bool still_; // every frame row kept: a still pattern or a played file
     const std::vector<Encoded> monoPalette_; // monochrome boards: raw value -> stored value
     std::vector<Encoded> palette_;           // moving ramp: by raw value; else by scene symbol
     Encoded captionBack_, captionText_;
@@ -523,39 +549,82 @@ private:
     const uint8_t* black_ = nullptr;
 };
 
-// The encoded rows of the pictures rendered last, most recent first. Boards acquire and show
-// live video from several threads; each set is immutable once made.
+// The encoded rows of the pictures rendered last, most recent first: at least kSets, and more
+// while they fit kPlayedRowsBudget (a played folder keeps every file's rows when it can).
+// Boards acquire and show live video from several threads; each set is immutable once made.
+bool rowsCacheGone = false; // plain data: still readable while the driver's statics go
+
 class PictureRowsCache {
 public:
-    std::shared_ptr<const PictureRows> Get(const PictureSettings& s, const FrameView& dst) {
+    PictureRowsCache() = default;
+    PictureRowsCache(const PictureRowsCache&) = delete;
+    PictureRowsCache& operator=(const PictureRowsCache&) = delete;
+    // A folder may be let go by a board destroyed after this cache, at the driver's unload.
+    ~PictureRowsCache() { rowsCacheGone = true; }
+
+    std::shared_ptr<const PictureRows> Find(const PictureSettings& s, const FrameView& dst,
+                                            uint64_t key) {
         std::lock_guard lock(mutex_);
         const auto it = std::find_if(sets_.begin(), sets_.end(),
-                                     [&](const auto& set) { return set->Fits(s, dst); });
-        std::shared_ptr<const PictureRows> set;
-        if (it != sets_.end()) {
-            set = *it;
-            sets_.erase(it);
-        } else {
-            set = std::make_shared<const PictureRows>(s, dst);
-            if (sets_.size() == kSets) sets_.pop_back();
-        }
+                                     [&](const auto& set) { return set->Fits(s, dst, key); });
+        if (it == sets_.end()) return nullptr;
+        std::rotate(sets_.begin(), it, it + 1);
+        return sets_.front();
+    }
+
+    std::shared_ptr<const PictureRows> Add(std::shared_ptr<const PictureRows> set) {
+        std::lock_guard lock(mutex_);
+        bytes_ += set->Bytes();
         sets_.insert(sets_.begin(), set);
+        while (sets_.size() > kSets && (bytes_ > kPlayedRowsBudget || sets_.size() > kMaxSets))
+            DropLocked(sets_.end() - 1);
         return set;
     }
 
+    // The rows of a folder's listing: its keys' high half.
+    void Forget(uint64_t serial) {
+        std::lock_guard lock(mutex_);
+        for (auto it = sets_.begin(); it != sets_.end();)
+            it = (*it)->key() >> 32 == serial && (*it)->key() != 0 ? DropLocked(it) : it + 1;
+    }
+
 private:
+    using Sets = std::vector<std::shared_ptr<const PictureRows>>;
+    Sets::iterator DropLocked(Sets::iterator it) {
+        bytes_ -= (*it)->Bytes();
+        return sets_.erase(it);
+    }
+
     static constexpr size_t kSets = 8;
+    static constexpr size_t kMaxSets = 4096;
     Mutex mutex_;
-    std::vector<std::shared_ptr<const PictureRows>> sets_;
+    Sets sets_;
+    size_t bytes_ = 0;
 };
 
 PictureRowsCache rowsCache;
+
+// The rows of the file a played folder shows in an image; null when it has none to show.
+std::shared_ptr<const PictureRows> PlayedRows(const PictureSettings& s, uint64_t frameNumber,
+                                              const FrameView& dst) {
+    const std::optional<ImageFolder::Slot> slot = s.images->SlotOf(frameNumber);
+    if (!slot) return nullptr;
+    if (auto rows = rowsCache.Find(s, dst, slot->key)) return rows;
+    // Read and encoded outside the cache's lock; two threads may both make a set, harmlessly.
+    const std::shared_ptr<const RgbPicture> picture = s.images->Load(*slot);
+    if (!picture) return nullptr;
+    return rowsCache.Add(std::make_shared<const PictureRows>(s, dst, picture.get(), slot->key));
+}
 
 } // namespace
 
 void RenderPicture(const PictureSettings& s, uint64_t frameNumber, FrameView dst) {
     if (dst.pixels == nullptr || dst.width == 0 || dst.height == 0) return;
-    rowsCache.Get(s, dst)->Render(frameNumber, dst, s);
+    std::shared_ptr<const PictureRows> rows;
+    if (s.images) rows = PlayedRows(s, frameNumber, dst);
+    if (!rows) rows = rowsCache.Find(s, dst, 0);
+    if (!rows) rows = rowsCache.Add(std::make_shared<const PictureRows>(s, dst));
+    rows->Render(frameNumber, dst, s);
 
     // The counter goes in last, over whatever the first pixels show.
     const size_t n = size_t{dst.width} * dst.height;
@@ -566,6 +635,10 @@ void RenderPicture(const PictureSettings& s, uint64_t frameNumber, FrameView dst
                                   static_cast<uint8_t>(counter >> 24)};
         std::memcpy(dst.pixels, bytes, 4);
     }
+}
+
+void ForgetPlayedRows(uint64_t serial) {
+    if (!rowsCacheGone) rowsCache.Forget(serial);
 }
 
 const Pattern* Patterns() {
@@ -648,7 +721,15 @@ PictureSettings CurrentPictureSettings(Board& board) {
     s.pattern = board.settings().testPattern;
     s.caption = board.settings().testCaption != 0;
     s.boardName = board.settings().name;
-    s.started = BoardPicture(board).started;
+    PictureState& state = BoardPicture(board);
+    s.started = state.started;
+    if (!board.settings().imageFolder.empty()) {
+        if (!state.images)
+            state.images = std::make_shared<ImageFolder>(
+                board.settings().name, board.settings().imageFolder, board.settings().imageRate,
+                board.settings().frameRate);
+        s.images = state.images;
+    }
     return s;
 }
 

@@ -37,6 +37,15 @@
 // and white go through the lookup tables and color adjustments like the picture. Frames
 // lower than the box and 4 more rows show no caption.
 //
+// Recorded images. A board with an "ImageFolder" value plays the bitmap files of that folder
+// instead (image_folder.h): each file is a still scene placed at the scene's top-left corner,
+// cropped to the scene (the board's default frame) and padded with black, and goes through the
+// same active video window, frame geometry, lookup tables and color adjustments as a pattern;
+// a monochrome board shows its luma, (299 R + 587 G + 114 B + 500) / 1000. Played pictures
+// have no caption. A file's rows are encoded once per settings and geometry and kept while
+// they fit (kPlayedRowsBudget); an image whose file the folder cannot give (no files, an
+// unreadable file) shows the pattern and its caption.
+//
 // The frame counter. After rendering, the first 4 bytes of the frame's memory (row 0: the
 // first 4 pixels of a monochrome or YUV frame, the first pixel of an RGB32 frame) hold the
 // low 32 bits of the image number, little-endian. Image numbers count every image the board
@@ -48,6 +57,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -56,6 +66,8 @@
 #include "test_patterns.h"
 
 namespace kvboard {
+
+class ImageFolder;
 
 // The color adjustments of a color board, as written through the color image parameters.
 // Every value is the one written; the nominal values leave the picture unchanged.
@@ -127,6 +139,9 @@ struct PictureSettings {
     std::vector<uint32_t> lut[3];
     uint32_t lutMaxValue = 255;
     ColorAdjust adjust;
+    // Recorded images played instead of the pattern; null: none. (Their rows are kept by
+    // file, not by this pointer.)
+    std::shared_ptr<ImageFolder> images;
     // The caption: none when `caption` is false. (Not part of the cached rows: PictureRows'
     // SameRows in picture.cpp compares every field above; a new picture field goes there too.)
     bool caption = false;
@@ -144,6 +159,12 @@ std::string CaptionText(const std::string& boardName, uint64_t frameNumber, uint
 // than copying its rows.
 void RenderPicture(const PictureSettings& settings, uint64_t frameNumber, FrameView dst);
 
+// Encoded rows of played files are kept up to this many bytes in all (the rows of the last
+// 8 pictures are kept whatever their size).
+inline constexpr size_t kPlayedRowsBudget = size_t{128} << 20;
+// Drops the kept rows of a folder's listing (ImageFolder::serial) when it is gone.
+void ForgetPlayedRows(uint64_t serial);
+
 // The frame counter stamped into a frame's first 4 bytes.
 uint32_t ReadFrameCounter(const uint8_t* pixels);
 
@@ -155,6 +176,7 @@ uint32_t ReadFrameCounter(const uint8_t* pixels);
 // allocation.
 struct PictureState : UnitState {
     ColorAdjust adjust;
+    std::shared_ptr<ImageFolder> images; // made at the first picture of a board that plays
     StorageModeEnum storageMode = DefaultImage;
     std::atomic<uint64_t> imageNumber{0}; // of the last image delivered
     const std::chrono::steady_clock::time_point started = std::chrono::steady_clock::now();

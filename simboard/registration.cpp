@@ -1,6 +1,7 @@
 #include "registration.h"
 
 #include <algorithm>
+#include <cwchar>
 #include <vector>
 
 #include <olectl.h>
@@ -32,6 +33,30 @@ std::optional<uint32_t> ReadDword(HKEY key, const wchar_t* name) {
         size != sizeof value)
         return std::nullopt;
     return value;
+}
+
+// A REG_SZ or REG_EXPAND_SZ value (expanded); nothing when it is missing, empty or of
+// another type.
+std::optional<std::wstring> ReadPath(HKEY key, const wchar_t* name) {
+    DWORD type = 0, size = 0;
+    if (RegQueryValueExW(key, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
+        (type != REG_SZ && type != REG_EXPAND_SZ) || size < sizeof(wchar_t) || size > 65536)
+        return std::nullopt;
+    std::wstring text(size / sizeof(wchar_t), L'\0');
+    if (RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(text.data()), &size) !=
+        ERROR_SUCCESS)
+        return std::nullopt;
+    text.resize(std::min<size_t>(wcsnlen(text.c_str(), text.size()), size / sizeof(wchar_t)));
+    if (type == REG_EXPAND_SZ) {
+        const DWORD needed = ExpandEnvironmentStringsW(text.c_str(), nullptr, 0);
+        std::wstring expanded(needed, L'\0');
+        if (needed == 0 || ExpandEnvironmentStringsW(text.c_str(), expanded.data(), needed) == 0)
+            return std::nullopt;
+        expanded.resize(wcsnlen(expanded.c_str(), expanded.size()));
+        text = expanded;
+    }
+    if (text.empty()) return std::nullopt;
+    return text;
 }
 
 LSTATUS WriteDword(HKEY key, const wchar_t* name, uint32_t value) {
@@ -140,6 +165,8 @@ std::optional<BoardSettings> ReadBoardSettings(const std::string& boardName) {
     // The test picture: not written by registration, a missing value keeps the model's.
     settings.testPattern = ReadDword(board.get(), L"TestPattern").value_or(0);
     settings.testCaption = ReadDword(board.get(), L"TestCaption").value_or(1);
+    settings.imageFolder = ReadPath(board.get(), L"ImageFolder").value_or(L"");
+    settings.imageRate = ReadDword(board.get(), L"ImageRate").value_or(settings.frameRate);
     settings.inputSources = std::clamp<uint32_t>(settings.inputSources, 1, kMaxInputSources);
     return settings;
 }

@@ -21,6 +21,10 @@
 //                                          unknown number: the model's
 //   TestCaption    1 (not written)         0: no caption (board, image number, time) drawn
 //                                          into the pictures
+//   ImageFolder    none (not written)      REG_SZ or REG_EXPAND_SZ: a folder of .bmp files
+//                                          the board plays instead of its test pattern
+//                                          (image_folder.h)
+//   ImageRate      FrameRate (not written) files per second the played folder advances by
 //
 // Registration writes the defaults, replacing settings changed since.
 #pragma once

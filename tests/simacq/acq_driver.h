@@ -182,6 +182,7 @@ public:
         key_.Set(L"FrameRate", 0);
     }
     void Set(const wchar_t* name, DWORD value) { key_.Set(name, value); }
+    void SetText(const wchar_t* name, const std::wstring& text) { key_.SetText(name, text); }
 
 private:
     ScratchBoard key_;

@@ -338,5 +338,238 @@ TEST(Pattern, TestCaptionZeroLeavesNoCaption) {
     }
 }
 
+// ---- Recorded images (a board's ImageFolder) -------------------------------------------------
+
+// A folder of the test's own under the temporary folder, deleted with what it holds.
+class ScratchFolder {
+public:
+    explicit ScratchFolder(const wchar_t* name) {
+        wchar_t temp[MAX_PATH];
+        GetTempPathW(MAX_PATH, temp);
+        path_ = std::wstring(temp) + name;
+        Remove(path_);
+        CreateDirectoryW(path_.c_str(), nullptr);
+    }
+    ~ScratchFolder() { Remove(path_); }
+    const std::wstring& path() const { return path_; }
+    std::wstring operator/(const wchar_t* name) const { return path_ + L"\\" + name; }
+
+private:
+    static void Remove(const std::wstring& dir) {
+        WIN32_FIND_DATAW found{};
+        const HANDLE h = FindFirstFileW((dir + L"\\*").c_str(), &found);
+        if (h != INVALID_HANDLE_VALUE) {
+            do {
+                const std::wstring name = found.cFileName;
+                if (name == L"." || name == L"..") continue;
+                if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                    Remove(dir + L"\\" + name);
+                else
+                    DeleteFileW((dir + L"\\" + name).c_str());
+            } while (FindNextFileW(h, &found));
+            FindClose(h);
+        }
+        RemoveDirectoryW(dir.c_str());
+    }
+    std::wstring path_;
+};
+
+struct Rgb8 {
+    uint8_t r, g, b;
+};
+
+// A bitmap file written as a paint program writes one: 8 bits with a palette (the picture's
+// colors must then be palette entries: `Rgb8{i, 255 - i, i / 2}` for index i), 24 or 32 bits,
+// rows bottom-up (or top-down with a negative height), each padded to 4 bytes.
+using Paint = std::function<Rgb8(uint32_t x, uint32_t y)>;
+Rgb8 PaletteEntry(uint8_t i) {
+    return {i, static_cast<uint8_t>(255 - i), static_cast<uint8_t>(i / 2)};
+}
+
+std::vector<uint8_t> BitmapBytes(uint32_t width, uint32_t height, uint16_t bits, bool topDown,
+                                 const std::function<uint8_t(uint32_t, uint32_t)>& index,
+                                 const Paint& paint) {
+    const uint32_t stride = (width * bits + 31) / 32 * 4;
+    const uint32_t palette = bits == 8 ? 1024 : 0;
+    const uint32_t offset = 54 + palette;
+    std::vector<uint8_t> f(offset + size_t{stride} * height);
+    const auto put32 = [&](size_t at, uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            f[at + i] = static_cast<uint8_t>(v >> (8 * i));
+    };
+    f[0] = 'B';
+    f[1] = 'M';
+    put32(2, static_cast<uint32_t>(f.size()));
+    put32(10, offset);
+    put32(14, 40);
+    put32(18, width);
+    put32(22, topDown ? static_cast<uint32_t>(-static_cast<int32_t>(height)) : height);
+    f[26] = 1;
+    f[28] = static_cast<uint8_t>(bits);
+    for (uint32_t i = 0; bits == 8 && i < 256; ++i) {
+        const Rgb8 c = PaletteEntry(static_cast<uint8_t>(i));
+        f[54 + 4 * i] = c.b;
+        f[55 + 4 * i] = c.g;
+        f[56 + 4 * i] = c.r;
+    }
+    for (uint32_t y = 0; y < height; ++y) {
+        uint8_t* row = f.data() + offset + size_t{topDown ? y : height - 1 - y} * stride;
+        for (uint32_t x = 0; x < width; ++x) {
+            if (bits == 8) {
+                row[x] = index(x, y);
+                continue;
+            }
+            const Rgb8 c = paint(x, y);
+            uint8_t* px = row + size_t{x} * (bits / 8);
+            px[0] = c.b;
+            px[1] = c.g;
+            px[2] = c.r;
+        }
+    }
+    return f;
+}
+
+void WriteFileBytes(const std::wstring& path, const std::vector<uint8_t>& bytes) {
+    const HANDLE h =
+        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(h);
+    ASSERT_EQ(written, bytes.size());
+}
+
+// The three played files: their shapes, depths and row orders differ, and each tells its
+// pixels apart from the others'.
+struct PlayedFile {
+    const wchar_t* name;
+    uint32_t width, height;
+    uint16_t bits;
+    bool topDown;
+};
+const PlayedFile kPlayed[] = {
+    {L"b.bmp", 200, 100, 24, false}, // smaller than the frame: padded with black
+    {L"a.BMP", 640, 480, 8, false},  // plays first: names sort ignoring case
+    {L"c.bmp", 1000, 700, 32, true}, // larger than every frame: cropped
+};
+constexpr size_t kPlayOrder[] = {1, 0, 2}; // kPlayed in the order they play
+
+Rgb8 PlayedColor(size_t file, uint32_t x, uint32_t y) {
+    if (kPlayed[file].bits == 8) return PaletteEntry(static_cast<uint8_t>(x + 3 * y));
+    return {static_cast<uint8_t>(x * 3 + file * 50), static_cast<uint8_t>(y * 5),
+            static_cast<uint8_t>(x ^ y)};
+}
+
+void WritePlayedFiles(const ScratchFolder& folder) {
+    for (size_t i = 0; i < std::size(kPlayed); ++i) {
+        const PlayedFile& f = kPlayed[i];
+        WriteFileBytes(folder / f.name,
+                       BitmapBytes(
+                           f.width, f.height, f.bits, f.topDown,
+                           [](uint32_t x, uint32_t y) { return static_cast<uint8_t>(x + 3 * y); },
+                           [i](uint32_t x, uint32_t y) { return PlayedColor(i, x, y); }));
+    }
+    WriteFileBytes(folder / L"notes.txt", {'n', 'o'}); // not a .bmp: not played
+}
+
+// Whether a frame shows played file `file` (its luma on a monochrome board, through `lut`),
+// black past the file.
+void ExpectPlayed(
+    const Picture& p, size_t file, bool color, const char* what,
+    const std::function<int(int)>& lut = [](int v) { return v; }) {
+    const PlayedFile& f = kPlayed[file];
+    ExpectAll(p, what, [&](uint32_t x, uint32_t y) {
+        const size_t i = size_t{y} * p.width + x;
+        const Rgb8 c = x < f.width && y < f.height ? PlayedColor(file, x, y) : Rgb8{0, 0, 0};
+        if (color) return p.r[i] == c.r && p.g[i] == c.g && p.b[i] == c.b;
+        return p.Luma(x, y) == lut((299 * c.r + 587 * c.g + 114 * c.b + 500) / 1000);
+    });
+}
+
+TEST(Play, AFolderPlaysInNameOrderLoopingOnAMonochromeAndAColorBoard) {
+    ScratchFolder folder(L"corvid_play_files");
+    WritePlayedFiles(folder);
+    for (const BoardCase& bc : {BoardCase{L"SIMPLAY1", "kvboard!SIMPLAY1", KV7100},
+                                BoardCase{L"SIMPLAY2", "kvboard!SIMPLAY2", KV7500}}) {
+        SCOPED_TRACE(testing::Message() << "model " << bc.model);
+        const bool color = bc.model == KV7500;
+        FastBoard board(bc.key, bc.model); // the caption is on: played pictures have none
+        board.SetText(L"ImageFolder", folder.path() + L"\\");
+        Driver d(bc.open);
+        ASSERT_TRUE(d);
+        ScopedFrame frame(d);
+        for (uint32_t n = 1; n <= 7; ++n) {
+            ASSERT_EQ(Acquire(d, frame), 1);
+            const Picture p = Read(d, frame);
+            EXPECT_EQ(p.counter, n);
+            ExpectPlayed(p, kPlayOrder[(n - 1) % 3], color, "played file");
+        }
+        if (color) continue;
+        // The input lookup table maps the played picture as it maps a pattern.
+        std::vector<uint32_t> inverted(256);
+        for (uint32_t i = 0; i < 256; ++i)
+            inverted[i] = 255 - i;
+        LutBlock block{2, 0, 0, 256};
+        ASSERT_EQ(d.Send(msg::STM_WRITE_INPUT_LUT, reinterpret_cast<LPARAM>(&block),
+                         reinterpret_cast<LPARAM>(inverted.data())),
+                  1);
+        ASSERT_EQ(d.SetControl(0, STC_FG_CTL_ILUT, 2), 1);
+        ASSERT_EQ(Acquire(d, frame), 1); // image 8: the second file
+        ExpectPlayed(Read(d, frame), kPlayOrder[1], false, "through the inverting table",
+                     [](int v) { return 255 - v; });
+    }
+}
+
+// An image whose file the folder cannot give shows the test pattern (flat grey here), and
+// the acquisition still succeeds; ImageRate holds each file for its share of the frame rate.
+TEST(Play, FilesThatCannotBePlayedShowTheTestPattern) {
+    ScratchFolder folder(L"corvid_play_bad");
+    const auto good = BitmapBytes(64, 64, 24, false, nullptr, [](uint32_t, uint32_t) {
+        return Rgb8{255, 255, 255};
+    });
+    WriteFileBytes(folder / L"1.bmp", good);
+    WriteFileBytes(folder / L"2.bmp", std::vector<uint8_t>(good.begin(), good.end() - 100));
+    auto deep16 = good;
+    deep16[28] = 16;
+    WriteFileBytes(folder / L"3.bmp", deep16);
+    WriteFileBytes(folder / L"4.bmp", {});
+    CreateDirectoryW((folder / L"0.bmp").c_str(), nullptr); // a folder named like a file
+
+    ScratchFolder onlyFolder(L"corvid_play_none");
+    CreateDirectoryW((onlyFolder / L"x.bmp").c_str(), nullptr);
+
+    struct Case {
+        std::wstring folder;
+        DWORD frameRate, imageRate;
+        const char* shows; // per image: W the white file, G the grey pattern
+    };
+    const Case cases[] = {
+        {folder.path(), 0, 0, "WGGGWG"},
+        {folder.path(), 1000, 500, "WWGGGGGGWW"},
+        {onlyFolder.path(), 0, 0, "GG"},
+        {folder / L"missing", 0, 0, "GG"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.shows);
+        FastBoard board(L"SIMPLAY3", KV7100);
+        board.Set(L"TestPattern", kGrey);
+        board.Set(L"TestCaption", 0);
+        board.Set(L"FrameRate", c.frameRate);
+        if (c.imageRate != 0) board.Set(L"ImageRate", c.imageRate);
+        board.SetText(L"ImageFolder", c.folder);
+        Driver d("kvboard!SIMPLAY3");
+        ASSERT_TRUE(d);
+        ScopedFrame frame(d);
+        for (const char* shows = c.shows; *shows; ++shows) {
+            ASSERT_EQ(Acquire(d, frame), 1);
+            const Picture p = Read(d, frame);
+            ExpectAll(p, "white file or grey pattern", [&](uint32_t x, uint32_t y) {
+                const bool inFile = x < 64 && y < 64;
+                return p.Luma(x, y) == (*shows == 'G' ? 128 : inFile ? 255 : 0);
+            });
+        }
+    }
+}
+
 } // namespace
 } // namespace simtest

@@ -160,6 +160,11 @@ public:
     ScratchBoard& operator=(const ScratchBoard&) = delete;
     ~ScratchBoard() { RegDeleteTreeW(HKEY_LOCAL_MACHINE, path_.c_str()); }
     void Set(const wchar_t* name, DWORD value) { WriteDword(path_, name, value); }
+    void SetText(const wchar_t* name, const std::wstring& text) {
+        ASSERT_EQ(RegSetKeyValueW(HKEY_LOCAL_MACHINE, path_.c_str(), name, REG_SZ, text.c_str(),
+                                  static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))),
+                  ERROR_SUCCESS);
+    }
 
 private:
     std::wstring path_;

@@ -1,12 +1,15 @@
 // Lists the installed imaging boards as the driver access layer sees them, then opens each
 // one, prints a few of its capabilities, acquires one frame and saves it as <board>.bmp in
 // the current folder. For a board of the simulated driver it prints the test pattern and
-// caption settings too (see simboard/test_patterns.h).
+// caption settings too (see simboard/test_patterns.h), and the folder of recorded images it
+// plays (simboard/image_folder.h).
 //
 //   boardlist                        lists the boards
 //   boardlist --patterns             lists the test patterns of the simulated boards
 //   boardlist --pattern N BOARD      sets simulated board BOARD's test pattern (number or name)
 //   boardlist --caption 0|1 BOARD    switches the caption of simulated board BOARD off or on
+//   boardlist --play FOLDER BOARD    makes simulated board BOARD play the .bmp files of FOLDER
+//   boardlist --play "" BOARD        back to its test pattern
 //
 // A setting takes effect when the board is next opened (when no handle is open on it).
 #include "bitmap_file.h"
@@ -78,6 +81,62 @@ bool WriteSimValue(const char* board, const char* name, DWORD value) {
     return ok;
 }
 
+// Sets (or with an empty text removes) a string value of a simulated board.
+bool WriteSimText(const char* board, const char* name, const std::string& text) {
+    HKEY key = nullptr;
+    const std::string path = std::string(kSimServiceKey) + board;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS)
+        return false;
+    LSTATUS status = ERROR_SUCCESS;
+    if (text.empty()) {
+        status = RegDeleteValueA(key, name);
+        if (status == ERROR_FILE_NOT_FOUND) status = ERROR_SUCCESS;
+    } else {
+        status = RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                                static_cast<DWORD>(text.size() + 1));
+    }
+    RegCloseKey(key);
+    return status == ERROR_SUCCESS;
+}
+
+std::string ReadSimText(const char* board, const char* name) {
+    char text[MAX_PATH * 4] = {};
+    DWORD size = sizeof text - 1;
+    const std::string path = std::string(kSimServiceKey) + board;
+    if (RegGetValueA(HKEY_LOCAL_MACHINE, path.c_str(), name, RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ,
+                     nullptr, text, &size) != ERROR_SUCCESS)
+        return {};
+    return text;
+}
+
+// Points a board at a folder of recorded images (its full path), or with "" back to its
+// test pattern.
+int SetImageFolder(const char* folderText, const char* board) {
+    std::string folder;
+    if (*folderText != '\0') {
+        char full[MAX_PATH * 4];
+        const DWORD n = GetFullPathNameA(folderText, sizeof full, full, nullptr);
+        const DWORD attributes =
+            n == 0 || n >= sizeof full ? INVALID_FILE_ATTRIBUTES : GetFileAttributesA(full);
+        if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+            printf("%s is not a folder\n", folderText);
+            return 2;
+        }
+        folder = full;
+    }
+    if (!WriteSimText(board, "ImageFolder", folder)) {
+        printf("%s is not a board of the simulated driver (kvboard), or its key cannot be "
+               "written\n",
+               board);
+        return 1;
+    }
+    if (folder.empty())
+        printf("%s: shows its test pattern\n", board);
+    else
+        printf("%s: plays the .bmp files of %s\n", board, folder.c_str());
+    return 0;
+}
+
 const char* PatternName(DWORD id) {
     return id < kvboard::kPatternCount ? kvboard::kPatternNames[id].name : "unknown: the model's";
 }
@@ -96,6 +155,8 @@ void PrintTestPicture(const char* board, uint32_t model) {
     ReadSimValue(board, "TestCaption", caption, present);
     if (!present) caption = 1;
     printf("    %-22s %s%s\n", "caption", caption ? "on" : "off", present ? "" : " (default)");
+    const std::string folder = ReadSimText(board, "ImageFolder");
+    if (!folder.empty()) printf("    %-22s %s\n", "plays", folder.c_str());
 }
 
 void PrintPatterns() {
@@ -266,8 +327,10 @@ int main(int argc, char** argv) {
     }
     if (argc == 4 && (strcmp(argv[1], "--pattern") == 0 || strcmp(argv[1], "--caption") == 0))
         return SetTestPicture(argv[1], argv[2], argv[3]);
+    if (argc == 4 && strcmp(argv[1], "--play") == 0) return SetImageFolder(argv[2], argv[3]);
     if (argc != 1) {
-        printf("usage: boardlist [--patterns | --pattern N BOARD | --caption 0|1 BOARD]\n");
+        printf("usage: boardlist [--patterns | --pattern N BOARD | --caption 0|1 BOARD |\n"
+               "                  --play FOLDER BOARD]\n");
         return 2;
     }
     uint32_t count = 0;
