@@ -9,7 +9,9 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <array>
 #include <map>
+#include <set>
 
 namespace vidora {
 namespace {
@@ -28,9 +30,27 @@ std::vector<unsigned char> FileBytes(const std::wstring& path) {
 }
 
 // File Setup Run Help, then the items in menu order (see MenuItem).
-constexpr wchar_t kStartupMenus[] = L"1101" L"1001" L"10" L"0000000000000000" L"111" L"000" L"11";
-constexpr wchar_t kIdleMenus[] = L"1111" L"1011" L"01" L"%" L"111" L"101" L"11";
-constexpr wchar_t kLiveMenus[] = L"0010" L"1011" L"01" L"%" L"111" L"010" L"11";
+constexpr wchar_t kStartupMenus[] = L"1101"
+                                    L"1001"
+                                    L"10"
+                                    L"0000000000000000"
+                                    L"111"
+                                    L"000"
+                                    L"11";
+constexpr wchar_t kIdleMenus[] = L"1111"
+                                 L"1011"
+                                 L"01"
+                                 L"%"
+                                 L"111"
+                                 L"101"
+                                 L"11";
+constexpr wchar_t kLiveMenus[] = L"0010"
+                                 L"1011"
+                                 L"01"
+                                 L"%"
+                                 L"111"
+                                 L"010"
+                                 L"11";
 
 std::wstring WithSetupItems(const wchar_t* pattern, const std::wstring& setup) {
     std::wstring out = pattern;
@@ -53,34 +73,38 @@ TEST_F(VidoraTest, StartsWithNoDeviceInThe640x480View) {
     EXPECT_EQ(ChildRect(main_.ControlWindow()), (Rect{0, 30, 640, 480}));
     EXPECT_EQ(ChildRect(GetDlgItem(main_.Window(), IDC_IMG640X480)), (Rect{652, 39, 132, 464}));
     EXPECT_FALSE(IsWindowVisible(GetDlgItem(main_.Window(), IDC_IMG768X576)));
-    EXPECT_EQ(SendMessageW(main_.Toolbar(), TB_BUTTONCOUNT, 0, 0), 10);  // 8 and 2 separators
+    EXPECT_EQ(SendMessageW(main_.Toolbar(), TB_BUTTONCOUNT, 0, 0), 10); // 8 and 2 separators
     Screenshot(L"vidora-no-device.png");
 }
 
 TEST_F(VidoraTest, RefusalsInEachRunStateShowTheirInformation) {
-    auto click = [this](const wchar_t* key) { return [this, key] { main_.ToolbarButtonClick(key); }; };
+    auto click = [this](const wchar_t* key) {
+        return [this, key] { main_.ToolbarButtonClick(key); };
+    };
     const struct {
         const wchar_t* key;
-        const wchar_t* message;  // null: the command does nothing
-    } noDevice[] = {
-        {L"SingleFrameAcquire", L"Please open a device before acquiring a frame."},
-        {L"StartPassthru", L"Please open a device before starting passthru operation."},
-        {L"LoadLumenFile", L"Please select a device before loading Lumen file."},
-        {L"StopPassthru", nullptr},
-        {L"NoSuchButton", nullptr},
-    },
+        const wchar_t* message; // null: the command does nothing
+    } noDevice[] =
+        {
+            {L"SingleFrameAcquire", L"Please open a device before acquiring a frame."},
+            {L"StartPassthru", L"Please open a device before starting passthru operation."},
+            {L"LoadLumenFile", L"Please select a device before loading Lumen file."},
+            {L"StopPassthru", nullptr},
+            {L"NoSuchButton", nullptr},
+        },
       live[] = {
-        {L"SingleFrameAcquire", L"Please stop passthru before acquiring a frame."},
-        {L"LoadLumenFile", L"Please stop passthru operation before loading Lumen file."},
-        {L"OpenImageFile", L"Please stop passthru operation before opening image file."},
-        {L"SaveImageFile", L"Please stop passthru operation before saving image file."},
-        {L"OpenDevice", L"Please stop passthru operation before opening another device."},
-        {L"StartPassthru", nullptr},
-    };
+          {L"SingleFrameAcquire", L"Please stop passthru before acquiring a frame."},
+          {L"LoadLumenFile", L"Please stop passthru operation before loading Lumen file."},
+          {L"OpenImageFile", L"Please stop passthru operation before opening image file."},
+          {L"SaveImageFile", L"Please stop passthru operation before saving image file."},
+          {L"OpenDevice", L"Please stop passthru operation before opening another device."},
+          {L"StartPassthru", nullptr},
+      };
     for (const auto& c : noDevice) {
         const auto texts = BoxesOf(L"Information", click(c.key));
-        EXPECT_EQ(texts, c.message ? std::vector<std::wstring>{c.message}
-                                   : std::vector<std::wstring>{}) << c.key;
+        EXPECT_EQ(texts,
+                  c.message ? std::vector<std::wstring>{c.message} : std::vector<std::wstring>{})
+            << c.key;
     }
     EXPECT_EQ(EnabledItems(), kStartupMenus);
     OpenDevice(L"SIM7100");
@@ -88,8 +112,9 @@ TEST_F(VidoraTest, RefusalsInEachRunStateShowTheirInformation) {
     const std::wstring liveMenus = EnabledItems();
     for (const auto& c : live) {
         const auto texts = BoxesOf(L"Information", click(c.key));
-        EXPECT_EQ(texts, c.message ? std::vector<std::wstring>{c.message}
-                                   : std::vector<std::wstring>{}) << c.key;
+        EXPECT_EQ(texts,
+                  c.message ? std::vector<std::wstring>{c.message} : std::vector<std::wstring>{})
+            << c.key;
     }
     EXPECT_EQ(EnabledItems(), liveMenus);
     main_.ToolbarButtonClick(L"StopPassthru");
@@ -100,9 +125,9 @@ TEST_F(VidoraTest, EachBoardGetsTheSetupItemsItSupports) {
     // parameters, input source, filter, A/D, video type, frame type, sentinel, pixel clock,
     // active video, frame size, sync master, exposure, digital I/O, trigger.
     const std::map<std::wstring, std::wstring> boards = {
-        {L"SIM7100", L"0101111111110011"},   {L"SIM7400", L"0101111111111011"},
-        {L"SIM7700", L"1101001001011111"},   {L"SIM7300", L"0111101110111011"},
-        {L"SIM7500", L"0111001111111011"},   {L"SIM7400LS", L"0100010001011011"},
+        {L"SIM7100", L"0101111111110011"}, {L"SIM7400", L"0101111111111011"},
+        {L"SIM7700", L"1101001001011111"}, {L"SIM7300", L"0111101110111011"},
+        {L"SIM7500", L"0111001111111011"}, {L"SIM7400LS", L"0100010001011011"},
         {L"SIM760X", L"0101011100010000"},
     };
     for (const auto& [board, setup] : boards) {
@@ -114,7 +139,13 @@ TEST_F(VidoraTest, EachBoardGetsTheSetupItemsItSupports) {
         EXPECT_EQ(main_.State().AcqWidth, Property(&ICorvid3::get_FrameWidth));
     }
     main_.RunCommand(IDM_CLOSE_DEVICE);
-    EXPECT_EQ(EnabledItems(), WithSetupItems(L"1101" L"1001" L"10" L"%" L"111" L"101" L"11",
+    EXPECT_EQ(EnabledItems(), WithSetupItems(L"1101"
+                                             L"1001"
+                                             L"10"
+                                             L"%"
+                                             L"111"
+                                             L"101"
+                                             L"11",
                                              L"0000000000000000"));
     EXPECT_EQ(Panel(1), L"No device is open  ");
 }
@@ -174,7 +205,8 @@ TEST_F(VidoraTest, AcquiredFrameIsShownSavedAndOpenedAgain) {
         cut.write(reinterpret_cast<const char*>(file.data()), 30);
     }
     UiScript damaged;
-    damaged.Then(L"Open Image File", [path](HWND dialog) { test::ChooseFileInDialog(dialog, path); });
+    damaged.Then(L"Open Image File",
+                 [path](HWND dialog) { test::ChooseFileInDialog(dialog, path); });
     damaged.Start();
     EXPECT_EQ(BoxesOf(L"Vidora", [this] { main_.RunCommand(IDM_OPEN_IMAGE_FILE); }),
               std::vector<std::wstring>{L"Invalid picture"});
@@ -192,7 +224,9 @@ TEST_F(VidoraTest, LiveVideoRunsUntilStoppedAndLeavesAStillFrame) {
     EXPECT_GT(test::DistinctColors(live, 0, 0, live.width, live.height), 8u);
     Screenshot(L"vidora-live.png");
     main_.RunCommand(IDM_STOP_PASSTHRU);
-    EXPECT_EQ(EnabledItems().substr(0, 10), L"1111" L"1111" L"01");
+    EXPECT_EQ(EnabledItems().substr(0, 10), L"1111"
+                                            L"1111"
+                                            L"01");
     EXPECT_TRUE(Enabled(IDM_START_PASSTHRU));
     EXPECT_FALSE(Enabled(IDM_STOP_PASSTHRU));
     test::Pump(std::chrono::milliseconds(100));
@@ -201,7 +235,7 @@ TEST_F(VidoraTest, LiveVideoRunsUntilStoppedAndLeavesAStillFrame) {
 }
 
 TEST_F(VidoraTest, FullViewScrollBarsPanLiveVideo) {
-    OpenDevice(L"SIM7400LS");  // 2048 pixels wide: wider than any full view here
+    OpenDevice(L"SIM7400LS"); // 2048 pixels wide: wider than any full view here
     main_.RunCommand(IDM_VIEW_FULL);
     EXPECT_TRUE(Checked(IDM_VIEW_FULL));
     const Rect view = ChildRect(main_.ControlWindow());
@@ -223,7 +257,7 @@ TEST_F(VidoraTest, FullViewScrollBarsPanLiveVideo) {
     ASSERT_TRUE(Enabled(IDM_STOP_PASSTHRU));
     EXPECT_TRUE(IsWindowVisible(bar));
     SendMessageW(main_.Window(), WM_HSCROLL, SB_PAGERIGHT, reinterpret_cast<LPARAM>(bar));
-    EXPECT_EQ(Property(&ICorvid3::get_XPassthruOrigin), 128);  // two pages of 64
+    EXPECT_EQ(Property(&ICorvid3::get_XPassthruOrigin), 128); // two pages of 64
     SendMessageW(main_.Window(), WM_HSCROLL, SB_LINERIGHT, reinterpret_cast<LPARAM>(bar));
     EXPECT_EQ(Property(&ICorvid3::get_XPassthruOrigin), 136);
     EXPECT_TRUE(Enabled(IDM_STOP_PASSTHRU));
@@ -247,7 +281,8 @@ TEST_F(VidoraTest, FailuresShowTheControlsDescriptionAndTheProgramGoesOn) {
     });
     script.Then(L"Select Device", [this](HWND dialog) {
         // Still open once the error has been answered.
-        for (int i = 0; i < 500 && errors_.Texts().empty(); ++i) Sleep(10);
+        for (int i = 0; i < 500 && errors_.Texts().empty(); ++i)
+            Sleep(10);
         test::Press(dialog, IDCANCEL);
     });
     script.Start();
@@ -255,7 +290,13 @@ TEST_F(VidoraTest, FailuresShowTheControlsDescriptionAndTheProgramGoesOn) {
     ASSERT_TRUE(script.Finish());
     ASSERT_EQ(unknown.size(), 1u);
     EXPECT_FALSE(unknown[0].empty());
-    EXPECT_EQ(EnabledItems(), WithSetupItems(L"1101" L"1001" L"10" L"%" L"111" L"000" L"11",
+    EXPECT_EQ(EnabledItems(), WithSetupItems(L"1101"
+                                             L"1001"
+                                             L"10"
+                                             L"%"
+                                             L"111"
+                                             L"000"
+                                             L"11",
                                              L"0000000000000000"));
 
     // A driver failure during an acquisition is shown; the next acquisition works.
@@ -290,6 +331,78 @@ TEST_F(VidoraTest, LumenFileSavedByTheControlLoads) {
     ASSERT_EQ(main_.Control()->get_CameraFile(loaded.Out()), S_OK);
     EXPECT_STREQ(loaded.Text(), path.c_str());
     DeleteFileW(path.c_str());
+}
+
+// A 640 x 480 24-bit bitmap file of four flat quadrants (top-left, top-right, bottom-left,
+// bottom-right), as a recording tool writes it: rows bottom-up, blue first.
+void WriteQuadrants(const std::wstring& path, const std::array<unsigned, 4>& rgb) {
+    constexpr int kWidth = 640, kHeight = 480;
+    std::vector<unsigned char> file(54 + kWidth * kHeight * 3);
+    const auto put32 = [&](size_t at, unsigned v) {
+        for (int i = 0; i < 4; ++i)
+            file[at + i] = static_cast<unsigned char>(v >> (8 * i));
+    };
+    file[0] = 'B';
+    file[1] = 'M';
+    put32(2, static_cast<unsigned>(file.size()));
+    put32(10, 54);
+    put32(14, 40);
+    put32(18, kWidth);
+    put32(22, kHeight);
+    file[26] = 1;
+    file[28] = 24;
+    for (int y = 0; y < kHeight; ++y)
+        for (int x = 0; x < kWidth; ++x) {
+            const unsigned c = rgb[(y >= kHeight / 2) * 2 + (x >= kWidth / 2)];
+            unsigned char* p = &file[54 + ((kHeight - 1 - y) * kWidth + x) * 3];
+            p[0] = static_cast<unsigned char>(c);
+            p[1] = static_cast<unsigned char>(c >> 8);
+            p[2] = static_cast<unsigned char>(c >> 16);
+        }
+    std::ofstream(std::filesystem::path(path), std::ios::binary)
+        .write(reinterpret_cast<const char*>(file.data()),
+               static_cast<std::streamsize>(file.size()));
+}
+
+// A board pointed at a folder of recorded images shows them in Vidora, in a single frame and
+// in live video: the monochrome board shows each quadrant's luma.
+TEST_F(VidoraTest, ABoardPlayingRecordedImagesShowsThem) {
+    const std::wstring folder = TempPath(L"vidora-played");
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directory(folder);
+    // red, green, blue, white: luma 76, 150, 29, 255; the second file turns them round.
+    WriteQuadrants(folder + L"\\1.bmp", {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF});
+    WriteQuadrants(folder + L"\\2.bmp", {0xFFFFFF, 0x0000FF, 0x00FF00, 0xFF0000});
+    const std::set<std::vector<unsigned>> shown = {{76, 150, 29, 255}, {255, 29, 150, 76}};
+    const std::wstring key = L"System\\CurrentControlSet\\Services\\kvboard\\SIMVIDPLAY";
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, key.c_str());
+    const DWORD enable = 1, model = 32; // KV7100
+    RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), L"Enable", REG_DWORD, &enable, 4);
+    RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), L"Model", REG_DWORD, &model, 4);
+    ASSERT_EQ(RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), L"ImageFolder", REG_SZ,
+                              folder.c_str(), static_cast<DWORD>((folder.size() + 1) * 2)),
+              ERROR_SUCCESS);
+
+    const auto quadrants = [this] {
+        test::Pump(std::chrono::milliseconds(100));
+        const test::Capture view = test::CaptureWindow(main_.ControlWindow(), true);
+        std::vector<unsigned> grey;
+        for (auto [x, y] : {std::pair{160, 120}, {480, 120}, {160, 360}, {480, 360}})
+            grey.push_back(view.At(x, y) & 0xFF);
+        return grey;
+    };
+    OpenDevice(L"SIMVIDPLAY");
+    ASSERT_NE(Panel(1), L"No device is open  ");
+    main_.RunCommand(IDM_SINGLE_FRAME_ACQUIRE);
+    EXPECT_EQ(shown.count(quadrants()), 1u);
+    main_.RunCommand(IDM_START_PASSTHRU);
+    test::Pump(std::chrono::milliseconds(300));
+    EXPECT_EQ(shown.count(quadrants()), 1u);
+    Screenshot(L"vidora-played.png");
+    main_.RunCommand(IDM_STOP_PASSTHRU);
+    main_.RunCommand(IDM_CLOSE_DEVICE);
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, key.c_str());
+    std::filesystem::remove_all(folder);
 }
 
 } // namespace
