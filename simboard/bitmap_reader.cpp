@@ -18,6 +18,10 @@ constexpr uint32_t kBitFields = 3; // BI_BITFIELDS
 } // namespace
 
 std::optional<RgbPicture> DecodeBitmap(std::span<const uint8_t> file, std::string& why) {
+    if (file.empty()) {
+        why = "empty";
+        return std::nullopt;
+    }
     if (file.size() < kFileHeader + 40 || file[0] != 'B' || file[1] != 'M') {
         why = file.size() >= 2 && file[0] == 'B' && file[1] == 'M' ? "truncated"
                                                                    : "not a bitmap file";
