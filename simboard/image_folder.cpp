@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstring>
 #include <cwchar>
 #include <mutex>
 
@@ -96,8 +97,9 @@ void ImageFolder::ListLocked() {
     });
     unreadable_.assign(files_.size(), false);
     if (files_.empty())
-        Say(h == INVALID_HANDLE_VALUE ? L"the image folder \"" + folder_ + L"\" cannot be listed"
-                                      : L"the image folder \"" + folder_ + L"\" has no .bmp file");
+        Say(L"the image folder \"" + folder_ + L"\" " +
+            (h == INVALID_HANDLE_VALUE ? L"cannot be listed" : L"has no .bmp file") +
+            L"; the board shows its test pattern");
 }
 
 std::vector<std::wstring> ImageFolder::Files() {
@@ -122,23 +124,69 @@ std::optional<ImageFolder::Slot> ImageFolder::SlotOf(uint64_t imageNumber) {
 
 std::shared_ptr<const RgbPicture> ImageFolder::Load(const Slot& slot) {
     std::lock_guard lock(mutex_);
-    if (slot.index >= files_.size() || unreadable_[slot.index]) return nullptr;
+    return LoadLocked(slot.index);
+}
+
+std::shared_ptr<const RgbPicture> ImageFolder::LoadLocked(size_t index) {
+    if (index >= files_.size() || unreadable_[index]) return nullptr;
     std::string why;
     std::optional<RgbPicture> picture;
-    if (auto bytes = ReadWholeFile(folder_ + L"\\" + files_[slot.index], why))
+    if (auto bytes = ReadWholeFile(folder_ + L"\\" + files_[index], why))
         picture = DecodeBitmap(*bytes, why);
     if (!picture) {
-        unreadable_[slot.index] = true;
-        Say(L"\"" + files_[slot.index] + L"\" in \"" + folder_ + L"\" " +
+        unreadable_[index] = true;
+        Say(L"\"" + files_[index] + L"\" in \"" + folder_ + L"\" " +
             (why.starts_with("cannot") ? L"" : L"is not played: ") + Widen(why));
         return nullptr;
     }
     return std::make_shared<const RgbPicture>(std::move(*picture));
 }
 
+void ImageFolder::MakeStripLocked() {
+    if (stripMade_) return;
+    stripMade_ = true;
+    ListLocked();
+    size_t bytes = 0;
+    for (size_t i = 0; i < files_.size(); ++i) {
+        const std::shared_ptr<const RgbPicture> picture = LoadLocked(i);
+        if (!picture) continue;
+        if (bytes + picture->pixels.size() > kPlayedRowsBudget) {
+            Say(L"the files of \"" + folder_ + L"\" from \"" + files_[i] +
+                L"\" on do not fit the line-scan strip and are left out");
+            break;
+        }
+        StripFile file{picture->width, picture->height, {}, stripLines_};
+        file.grey.reserve(picture->pixels.size());
+        for (const PatternColor& c : picture->pixels)
+            file.grey.push_back(LumaOf(c));
+        bytes += file.grey.size();
+        stripLines_ += file.height;
+        strip_.push_back(std::move(file));
+    }
+}
+
+bool ImageFolder::RenderLines(uint64_t firstLine, uint32_t width, uint8_t* out, size_t bytes) {
+    std::lock_guard lock(mutex_);
+    MakeStripLocked();
+    if (stripLines_ == 0 || width == 0) return false;
+    for (size_t done = 0; done < bytes; done += width) {
+        const uint64_t line = (firstLine + done / width) % stripLines_;
+        // The file holding the line: the last one starting at or before it.
+        const auto file = std::prev(
+            std::upper_bound(strip_.begin(), strip_.end(), line,
+                             [](uint64_t l, const StripFile& f) { return l < f.firstLine; }));
+        const size_t count = std::min<size_t>(width, bytes - done);
+        const size_t shown = std::min<size_t>(count, file->width);
+        const uint8_t* row = file->grey.data() + (line - file->firstLine) * file->width;
+        std::memcpy(out + done, row, shown);
+        std::memset(out + done + shown, 0, count - shown);
+    }
+    return true;
+}
+
 void ImageFolder::Say(const std::wstring& what) const {
     const std::wstring line =
-        L"kvboard: " + Widen(boardName_) + L": " + what + L"; it shows its test pattern\n";
+        L"kvboard: " + Widen(boardName_) + L": " + what + L"\n";
     OutputDebugStringW(line.c_str());
 }
 

@@ -5,6 +5,10 @@
 // every image shows the next file, at half of it every file shows twice. A FrameRate or
 // ImageRate of 0 also shows the next file every image.
 //
+// A line-scan camera sees the files as one strip: their rows one after the other, each file
+// from its top row, looping (RenderLines). Files that cannot be read are left out of the
+// strip; a strip of more than kPlayedRowsBudget grey bytes ends with the last file that fits.
+//
 // The folder is listed once, when the board first renders (files added later show after the
 // board is opened again). Only files named *.bmp are played; folders are skipped. A file is
 // read and decoded when its turn comes (the rows it gives are kept, see picture.cpp). A folder
@@ -41,6 +45,11 @@ public:
     // The slot's picture; null when its file cannot be read (said once).
     std::shared_ptr<const RgbPicture> Load(const Slot& slot);
 
+    // Writes `bytes` bytes of consecutive grey lines of `width` pixels from the strip, starting
+    // with its line `firstLine` (line 0: the first file's top row); each row cropped to the
+    // width or padded with black. False, writing nothing, when no file can be played.
+    bool RenderLines(uint64_t firstLine, uint32_t width, uint8_t* out, size_t bytes);
+
     const std::wstring& folder() const { return folder_; }
     uint64_t serial() const { return serial_; }
     // The files of the listing, in playing order (lists the folder if not yet done).
@@ -49,6 +58,8 @@ public:
 private:
     static std::wstring Trimmed(std::wstring folder); // without trailing separators
     void ListLocked();
+    std::shared_ptr<const RgbPicture> LoadLocked(size_t index);
+    void MakeStripLocked();
     void Say(const std::wstring& what) const;
 
     const std::string boardName_;
@@ -61,6 +72,15 @@ private:
     bool listed_ = false;
     std::vector<std::wstring> files_; // names, without the folder
     std::vector<bool> unreadable_;    // by place: known bad (said once)
+
+    struct StripFile {
+        uint32_t width, height;
+        std::vector<uint8_t> grey; // width x height, top row first
+        uint64_t firstLine;        // of the strip
+    };
+    bool stripMade_ = false;
+    std::vector<StripFile> strip_;
+    uint64_t stripLines_ = 0;
 };
 
 } // namespace kvboard

@@ -21,7 +21,9 @@
 #include "board.h"
 #include "digital_lines.h"
 #include "gray_draw.h"
+#include "image_folder.h"
 #include "line_picture.h"
+#include "picture.h"
 #include "linescan_workers.h"
 #include "units.h"
 
@@ -98,9 +100,16 @@ private:
 
 // What an acquisition or passthru needs from the board, read when it starts.
 struct LineGeometry {
-    uint32_t width; // bytes per line: the frame width control of input 0
-    double clockHz; // the pixel clock of input 0
+    uint32_t width;                      // bytes per line: the frame width control of input 0
+    double clockHz;                      // the pixel clock of input 0
+    std::shared_ptr<ImageFolder> images; // recorded images played instead of the ramp, or null
 };
+
+// What the camera sees from line `firstLine` on: the played folder's strip, or the ramp.
+void RenderLineData(const LineGeometry& geometry, uint64_t firstLine, uint8_t* out, size_t bytes) {
+    if (!geometry.images || !geometry.images->RenderLines(firstLine, geometry.width, out, bytes))
+        RenderLines(firstLine, geometry.width, out, bytes);
+}
 
 // One worker thread and the signal that stops it.
 class Worker {
@@ -177,7 +186,7 @@ public:
                 return false;
             const size_t first = size_t{done} * geometry.width;
             const size_t count = std::min<size_t>(size_t{step} * geometry.width, bytes - first);
-            RenderLines(done, geometry.width, buffer + first, count);
+            RenderLineData(geometry, done, buffer + first, count);
             done += step;
             linesComplete = static_cast<int32_t>(done);
         }
@@ -246,7 +255,8 @@ LineGeometry GeometryOf(Board& board) {
     const int32_t width =
         board.ValueOr(0, STC_FG_CTL_FRAME_WIDTH, static_cast<int32_t>(board.settings().frameWidth));
     const int32_t clock = board.ValueOr(0, STC_FG_CTL_CLOCK_FREQ, 20'000'000);
-    return {static_cast<uint32_t>(std::max(width, 1)), static_cast<double>(clock)};
+    return {static_cast<uint32_t>(std::max(width, 1)), static_cast<double>(clock),
+            PlayedFolder(board)};
 }
 
 template <class T> bool WriteTo(LPARAM address, T value) {
@@ -406,7 +416,7 @@ void RunPassthru(LineScanState& ls, const Ring& ring, const LineGeometry& geomet
             const size_t first = size_t{done} * geometry.width;
             const size_t count =
                 std::min<size_t>(size_t{step} * geometry.width, ring.bytes - first);
-            RenderLines(line + done, geometry.width, ring.buffers[index] + first, count);
+            RenderLineData(geometry, line + done, ring.buffers[index] + first, count);
             done += step;
         }
         line += linesPerBuffer;

@@ -430,7 +430,7 @@ private:
     // blue tables on a color board; its luma through the monochrome table on a monochrome one.
     Encoded EncodeColor(PatternColor c) const {
         const PictureSettings& s = settings_;
-        if (!s.color) return monoPalette_[(299u * c.r + 587u * c.g + 114u * c.b + 500u) / 1000u];
+        if (!s.color) return monoPalette_[LumaOf(c)];
         const Rgb a = Adjusted(s.adjust, {double(c.r), double(c.g), double(c.b)});
         const uint8_t r = static_cast<uint8_t>(LookUp(s.lut[0], Clamp8(a.r), 255));
         const uint8_t g = static_cast<uint8_t>(LookUp(s.lut[1], Clamp8(a.g), 255));
@@ -721,16 +721,20 @@ PictureSettings CurrentPictureSettings(Board& board) {
     s.pattern = board.settings().testPattern;
     s.caption = board.settings().testCaption != 0;
     s.boardName = board.settings().name;
-    PictureState& state = BoardPicture(board);
-    s.started = state.started;
-    if (!board.settings().imageFolder.empty()) {
-        if (!state.images)
-            state.images = std::make_shared<ImageFolder>(
-                board.settings().name, board.settings().imageFolder, board.settings().imageRate,
-                board.settings().frameRate);
-        s.images = state.images;
-    }
+    s.started = BoardPicture(board).started;
+    s.images = PlayedFolder(board);
     return s;
+}
+
+std::shared_ptr<ImageFolder> PlayedFolder(Board& board) {
+    auto lock = board.Lock();
+    const BoardSettings& settings = board.settings();
+    if (settings.imageFolder.empty()) return nullptr;
+    PictureState& state = BoardPicture(board);
+    if (!state.images)
+        state.images = std::make_shared<ImageFolder>(settings.name, settings.imageFolder,
+                                                     settings.imageRate, settings.frameRate);
+    return state.images;
 }
 
 } // namespace kvboard

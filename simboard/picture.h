@@ -112,6 +112,11 @@ struct PatternColor {
     uint8_t r, g, b;
 };
 
+// The grey a monochrome board shows for a color: its luma, rounded.
+inline uint8_t LumaOf(PatternColor c) {
+    return static_cast<uint8_t>((299u * c.r + 587u * c.g + 114u * c.b + 500u) / 1000u);
+}
+
 // A pattern of the table (its name and description: kPatternNames, test_patterns.h).
 struct Pattern {
     PatternId id;
@@ -189,5 +194,7 @@ uint64_t NextImageNumber(Board& board);
 uint16_t EffectiveSource(Board& board);
 // The board's current picture settings. Takes the board lock.
 PictureSettings CurrentPictureSettings(Board& board);
+// The folder of recorded images the board plays; null when it plays none. Takes the board lock.
+std::shared_ptr<ImageFolder> PlayedFolder(Board& board);
 
 } // namespace kvboard

@@ -9,6 +9,7 @@
 #include <set>
 #include <string>
 
+#include "bitmap_files.h"
 #include "caption_font.h"
 
 namespace simtest {
@@ -224,6 +225,18 @@ TEST(Pattern, NoiseDiffersBetweenImagesAndRepeatsWithItsSeeds) {
     }
 }
 
+// Writes an inverting table into input lookup table 2 of a monochrome board and selects it.
+void SelectInvertingTable(const Driver& d) {
+    std::vector<uint32_t> inverted(256);
+    for (uint32_t i = 0; i < 256; ++i)
+        inverted[i] = 255 - i;
+    LutBlock block{2, 0, 0, 256};
+    ASSERT_EQ(d.Send(msg::STM_WRITE_INPUT_LUT, reinterpret_cast<LPARAM>(&block),
+                     reinterpret_cast<LPARAM>(inverted.data())),
+              1);
+    ASSERT_EQ(d.SetControl(0, STC_FG_CTL_ILUT, 2), 1);
+}
+
 // The input controls change every pattern as they change the model's picture: the frame's
 // scaling and field type, and the selected input lookup table.
 TEST(Pattern, FrameGeometryAndLookupTablesApplyToThePatterns) {
@@ -245,14 +258,7 @@ TEST(Pattern, FrameGeometryAndLookupTablesApplyToThePatterns) {
             return p.Luma(x, y) == ((((2 * x) / 60 + (2 * y + 1) / 60) & 1) ? 255 : 0);
         });
     }
-    std::vector<uint32_t> inverted(256);
-    for (uint32_t i = 0; i < 256; ++i)
-        inverted[i] = 255 - i;
-    LutBlock block{2, 0, 0, 256};
-    ASSERT_EQ(d.Send(msg::STM_WRITE_INPUT_LUT, reinterpret_cast<LPARAM>(&block),
-                     reinterpret_cast<LPARAM>(inverted.data())),
-              1);
-    ASSERT_EQ(d.SetControl(0, STC_FG_CTL_ILUT, 2), 1);
+    ASSERT_NO_FATAL_FAILURE(SelectInvertingTable(d));
     ScopedFrame frame(d);
     ASSERT_EQ(Acquire(d, frame), 1);
     const Picture p = Read(d, frame);
@@ -340,105 +346,6 @@ TEST(Pattern, TestCaptionZeroLeavesNoCaption) {
 
 // ---- Recorded images (a board's ImageFolder) -------------------------------------------------
 
-// A folder of the test's own under the temporary folder, deleted with what it holds.
-class ScratchFolder {
-public:
-    explicit ScratchFolder(const wchar_t* name) {
-        wchar_t temp[MAX_PATH];
-        GetTempPathW(MAX_PATH, temp);
-        path_ = std::wstring(temp) + name;
-        Remove(path_);
-        CreateDirectoryW(path_.c_str(), nullptr);
-    }
-    ~ScratchFolder() { Remove(path_); }
-    const std::wstring& path() const { return path_; }
-    std::wstring operator/(const wchar_t* name) const { return path_ + L"\\" + name; }
-
-private:
-    static void Remove(const std::wstring& dir) {
-        WIN32_FIND_DATAW found{};
-        const HANDLE h = FindFirstFileW((dir + L"\\*").c_str(), &found);
-        if (h != INVALID_HANDLE_VALUE) {
-            do {
-                const std::wstring name = found.cFileName;
-                if (name == L"." || name == L"..") continue;
-                if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                    Remove(dir + L"\\" + name);
-                else
-                    DeleteFileW((dir + L"\\" + name).c_str());
-            } while (FindNextFileW(h, &found));
-            FindClose(h);
-        }
-        RemoveDirectoryW(dir.c_str());
-    }
-    std::wstring path_;
-};
-
-struct Rgb8 {
-    uint8_t r, g, b;
-};
-
-// A bitmap file written as a paint program writes one: 8 bits with a palette (the picture's
-// colors must then be palette entries: `Rgb8{i, 255 - i, i / 2}` for index i), 24 or 32 bits,
-// rows bottom-up (or top-down with a negative height), each padded to 4 bytes.
-using Paint = std::function<Rgb8(uint32_t x, uint32_t y)>;
-Rgb8 PaletteEntry(uint8_t i) {
-    return {i, static_cast<uint8_t>(255 - i), static_cast<uint8_t>(i / 2)};
-}
-
-std::vector<uint8_t> BitmapBytes(uint32_t width, uint32_t height, uint16_t bits, bool topDown,
-                                 const std::function<uint8_t(uint32_t, uint32_t)>& index,
-                                 const Paint& paint) {
-    const uint32_t stride = (width * bits + 31) / 32 * 4;
-    const uint32_t palette = bits == 8 ? 1024 : 0;
-    const uint32_t offset = 54 + palette;
-    std::vector<uint8_t> f(offset + size_t{stride} * height);
-    const auto put32 = [&](size_t at, uint32_t v) {
-        for (int i = 0; i < 4; ++i)
-            f[at + i] = static_cast<uint8_t>(v >> (8 * i));
-    };
-    f[0] = 'B';
-    f[1] = 'M';
-    put32(2, static_cast<uint32_t>(f.size()));
-    put32(10, offset);
-    put32(14, 40);
-    put32(18, width);
-    put32(22, topDown ? static_cast<uint32_t>(-static_cast<int32_t>(height)) : height);
-    f[26] = 1;
-    f[28] = static_cast<uint8_t>(bits);
-    for (uint32_t i = 0; bits == 8 && i < 256; ++i) {
-        const Rgb8 c = PaletteEntry(static_cast<uint8_t>(i));
-        f[54 + 4 * i] = c.b;
-        f[55 + 4 * i] = c.g;
-        f[56 + 4 * i] = c.r;
-    }
-    for (uint32_t y = 0; y < height; ++y) {
-        uint8_t* row = f.data() + offset + size_t{topDown ? y : height - 1 - y} * stride;
-        for (uint32_t x = 0; x < width; ++x) {
-            if (bits == 8) {
-                row[x] = index(x, y);
-                continue;
-            }
-            const Rgb8 c = paint(x, y);
-            uint8_t* px = row + size_t{x} * (bits / 8);
-            px[0] = c.b;
-            px[1] = c.g;
-            px[2] = c.r;
-        }
-    }
-    return f;
-}
-
-void WriteFileBytes(const std::wstring& path, const std::vector<uint8_t>& bytes) {
-    const HANDLE h =
-        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE);
-    DWORD written = 0;
-    WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(h);
-    ASSERT_EQ(written, bytes.size());
-}
-
 // The three played files: their shapes, depths and row orders differ, and each tells its
 // pixels apart from the others'.
 struct PlayedFile {
@@ -506,14 +413,7 @@ TEST(Play, AFolderPlaysInNameOrderLoopingOnAMonochromeAndAColorBoard) {
         }
         if (color) continue;
         // The input lookup table maps the played picture as it maps a pattern.
-        std::vector<uint32_t> inverted(256);
-        for (uint32_t i = 0; i < 256; ++i)
-            inverted[i] = 255 - i;
-        LutBlock block{2, 0, 0, 256};
-        ASSERT_EQ(d.Send(msg::STM_WRITE_INPUT_LUT, reinterpret_cast<LPARAM>(&block),
-                         reinterpret_cast<LPARAM>(inverted.data())),
-                  1);
-        ASSERT_EQ(d.SetControl(0, STC_FG_CTL_ILUT, 2), 1);
+        ASSERT_NO_FATAL_FAILURE(SelectInvertingTable(d));
         ASSERT_EQ(Acquire(d, frame), 1); // image 8: the second file
         ExpectPlayed(Read(d, frame), kPlayOrder[1], false, "through the inverting table",
                      [](int v) { return 255 - v; });
@@ -534,6 +434,36 @@ TEST(Play, FilesThatCannotBePlayedShowTheTestPattern) {
     WriteFileBytes(folder / L"3.bmp", deep16);
     WriteFileBytes(folder / L"4.bmp", {});
     CreateDirectoryW((folder / L"0.bmp").c_str(), nullptr); // a folder named like a file
+    // 32 bits stored with bit fields: played with the usual masks, refused with others.
+    const auto white32 = BitmapBytes(64, 64, 32, false, nullptr, [](uint32_t, uint32_t) {
+        return Rgb8{255, 255, 255};
+    });
+    const auto withMasks = [&](uint32_t red, uint32_t green, uint32_t blue) {
+        std::vector<uint8_t> f = white32;
+        f.insert(f.begin() + 54, 12, 0);
+        Put32(f, 2, static_cast<uint32_t>(f.size()));
+        Put32(f, 10, 66);
+        Put32(f, 30, 3); // BI_BITFIELDS
+        Put32(f, 54, red);
+        Put32(f, 58, green);
+        Put32(f, 62, blue);
+        return f;
+    };
+    WriteFileBytes(folder / L"5.bmp", withMasks(0xFF0000, 0xFF00, 0xFF));
+    WriteFileBytes(folder / L"6.bmp", withMasks(0xF800, 0x7E0, 0x1F));
+    // 8 bits run-length encoded: refused; with a palette of two colors: played.
+    auto grey8 = BitmapBytes(
+        64, 64, 8, false, [](uint32_t, uint32_t) { return uint8_t{1}; }, nullptr);
+    auto rle = grey8;
+    Put32(rle, 30, 1); // BI_RLE8
+    WriteFileBytes(folder / L"7.bmp", rle);
+    grey8.erase(grey8.begin() + 54 + 8, grey8.begin() + 54 + 1024);
+    Put32(grey8, 2, static_cast<uint32_t>(grey8.size()));
+    Put32(grey8, 10, 62);
+    Put32(grey8, 46, 2);        // colors used
+    Put32(grey8, 54, 0);        // black
+    Put32(grey8, 58, 0xFFFFFF); // white
+    WriteFileBytes(folder / L"8.bmp", grey8);
 
     ScratchFolder onlyFolder(L"corvid_play_none");
     CreateDirectoryW((onlyFolder / L"x.bmp").c_str(), nullptr);
@@ -544,7 +474,7 @@ TEST(Play, FilesThatCannotBePlayedShowTheTestPattern) {
         const char* shows; // per image: W the white file, G the grey pattern
     };
     const Case cases[] = {
-        {folder.path(), 0, 0, "WGGGWG"},
+        {folder.path(), 0, 0, "WGGGWGGWWG"},
         {folder.path(), 1000, 500, "WWGGGGGGWW"},
         {onlyFolder.path(), 0, 0, "GG"},
         {folder / L"missing", 0, 0, "GG"},

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "bitmap_files.h"
 #include "ext_driver.h"
 
 namespace simtest {
@@ -424,6 +425,52 @@ TEST_F(LineScanBoard, DrawsAcquiredLines) {
     EXPECT_EQ(
         Status(driver.Send(msg::STM_LS_DRAW_ACQUIRED_LINES, 0, reinterpret_cast<LPARAM>(&block))),
         drv::STS_INVALIDHWND);
+}
+
+// A line-scan board playing recorded images sees their rows one after the other, each file
+// from its top row, looping: rows cropped or padded with black to the line, and a file that
+// cannot be read left out.
+TEST(LineScanPlay, LinesAreThePlayedFilesRowsOneAfterTheOther) {
+    ScratchFolder folder(L"corvid_play_lines");
+    const auto grey = [](uint32_t v) {
+        const auto g = static_cast<uint8_t>(v);
+        return Rgb8{g, g, g};
+    };
+    // a: 40 x 3, padded; b: unreadable; c: 80 x 2 top-down, cropped.
+    WriteFileBytes(folder / L"a.bmp",
+                   BitmapBytes(40, 3, 24, false, nullptr,
+                               [&](uint32_t x, uint32_t y) { return grey(x + 10 * y); }));
+    WriteFileBytes(folder / L"b.bmp", {'B', 'M'});
+    WriteFileBytes(folder / L"c.bmp",
+                   BitmapBytes(80, 2, 24, true, nullptr,
+                               [&](uint32_t x, uint32_t y) { return grey(200 - x - 50 * y); }));
+    const auto expected = [](uint32_t line, uint32_t x) -> uint8_t {
+        const uint32_t l = line % 5;
+        if (l < 3) return static_cast<uint8_t>(x < 40 ? x + 10 * l : 0);
+        return static_cast<uint8_t>(200 - x - 50 * (l - 3));
+    };
+    ScratchBoard board(L"SIMLSPLAY");
+    board.Set(L"Enable", 1);
+    board.Set(L"Model", KV7400LS);
+    board.SetText(L"ImageFolder", folder.path());
+    Driver d("kvboard!SIMLSPLAY");
+    ASSERT_TRUE(d);
+    ASSERT_EQ(d.SetControl(0, STC_FG_CTL_FRAME_WIDTH, kWidth), 1);
+    for (int acquisition = 0; acquisition < 2; ++acquisition) { // each starts at line 0
+        std::vector<uint8_t> lines(kWidth * 12 + 7);            // and a partial line
+        LineAcquirePair pair{static_cast<uint32_t>(lines.size()), STC_LS_ACQUIRE_SYNC};
+        ASSERT_EQ(d.Send(msg::STM_LS_ACQUIRE_LINES, reinterpret_cast<LPARAM>(lines.data()),
+                         reinterpret_cast<LPARAM>(&pair)),
+                  1);
+        int failures = 0;
+        for (size_t i = 0; i < lines.size(); ++i) {
+            const auto line = static_cast<uint32_t>(i / kWidth),
+                       x = static_cast<uint32_t>(i % kWidth);
+            if (lines[i] != expected(line, x) && ++failures <= 3)
+                ADD_FAILURE() << "line " << line << " pixel " << x << ": " << int{lines[i]};
+        }
+        EXPECT_EQ(failures, 0);
+    }
 }
 
 } // namespace
