@@ -1,6 +1,7 @@
 // Vidora's main window and device selection, run in the test's own process against the
 // installed control and the simulated boards, driven through their windows as an operator
 // drives them: menu commands, toolbar clicks, dialogs filled and answered, message boxes read.
+#include "bitmap_files.h"
 #include "resource.h"
 #include "vidora_fixture.h"
 
@@ -334,34 +335,14 @@ TEST_F(VidoraTest, LumenFileSavedByTheControlLoads) {
 }
 
 // A 640 x 480 24-bit bitmap file of four flat quadrants (top-left, top-right, bottom-left,
-// bottom-right), as a recording tool writes it: rows bottom-up, blue first.
+// bottom-right).
 void WriteQuadrants(const std::wstring& path, const std::array<unsigned, 4>& rgb) {
-    constexpr int kWidth = 640, kHeight = 480;
-    std::vector<unsigned char> file(54 + kWidth * kHeight * 3);
-    const auto put32 = [&](size_t at, unsigned v) {
-        for (int i = 0; i < 4; ++i)
-            file[at + i] = static_cast<unsigned char>(v >> (8 * i));
-    };
-    file[0] = 'B';
-    file[1] = 'M';
-    put32(2, static_cast<unsigned>(file.size()));
-    put32(10, 54);
-    put32(14, 40);
-    put32(18, kWidth);
-    put32(22, kHeight);
-    file[26] = 1;
-    file[28] = 24;
-    for (int y = 0; y < kHeight; ++y)
-        for (int x = 0; x < kWidth; ++x) {
-            const unsigned c = rgb[(y >= kHeight / 2) * 2 + (x >= kWidth / 2)];
-            unsigned char* p = &file[54 + ((kHeight - 1 - y) * kWidth + x) * 3];
-            p[0] = static_cast<unsigned char>(c);
-            p[1] = static_cast<unsigned char>(c >> 8);
-            p[2] = static_cast<unsigned char>(c >> 16);
-        }
-    std::ofstream(std::filesystem::path(path), std::ios::binary)
-        .write(reinterpret_cast<const char*>(file.data()),
-               static_cast<std::streamsize>(file.size()));
+    simtest::WriteFileBytes(
+        path, simtest::BitmapBytes(640, 480, 24, false, nullptr, [&](uint32_t x, uint32_t y) {
+            const unsigned c = rgb[(y >= 240) * 2 + (x >= 320)];
+            return simtest::Rgb8{static_cast<uint8_t>(c >> 16), static_cast<uint8_t>(c >> 8),
+                                 static_cast<uint8_t>(c)};
+        }));
 }
 
 // A board pointed at a folder of recorded images shows them in Vidora, in a single frame and
