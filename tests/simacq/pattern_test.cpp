@@ -11,6 +11,7 @@
 
 #include "bitmap_files.h"
 #include "caption_font.h"
+#include "process_counts.h"
 
 namespace simtest {
 namespace {
@@ -499,6 +500,31 @@ TEST(Play, FilesThatCannotBePlayedShowTheTestPattern) {
             });
         }
     }
+}
+
+// The rows a playing board keeps are let go when it closes, while the driver stays loaded
+// (another board is open) and its row cache lives on.
+TEST(Play, ClosingAPlayingBoardLetsGoOfItsPictures) {
+    ScratchFolder folder(L"corvid_play_close");
+    WritePlayedFiles(folder);
+    Driver keepLoaded("kvboard!SIM7100");
+    ASSERT_TRUE(keepLoaded);
+    const auto cycle = [&] {
+        FastBoard board(L"SIMPLAY4", KV7100);
+        board.SetText(L"ImageFolder", folder.path());
+        Driver d("kvboard!SIMPLAY4");
+        ASSERT_TRUE(d);
+        ScopedFrame frame(d);
+        for (int i = 0; i < 3; ++i) // every file: 3 x 300 KB of rows
+            ASSERT_EQ(Acquire(d, frame), 1);
+    };
+    cycle();
+    const size_t heap = test::HeapBytesInUse();
+    constexpr int kCycles = 20;
+    for (int i = 0; i < kCycles; ++i)
+        ASSERT_NO_FATAL_FAILURE(cycle());
+    EXPECT_LT(static_cast<double>(test::HeapBytesInUse()) - static_cast<double>(heap),
+              kCycles * 16 * 1024.0);
 }
 
 } // namespace
