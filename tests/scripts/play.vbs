@@ -82,7 +82,13 @@ Check Asc(Mid(again, counterAt, 1)) = 4, "image 4 carries its own frame counter"
 control.CloseDevice
 Set control = Nothing
 
-shell.RegDelete BoardsKey & "SIMPLAYVBS\"
+' The scratch board goes again. Through reg.exe: this platform's script host has no
+' working WshShell.RegDelete.
+shell.Run "reg.exe delete ""HKLM\System\CurrentControlSet\Services\kvboard\SIMPLAYVBS"" /f", 0, True
+Err.Clear
+shell.RegRead BoardsKey & "SIMPLAYVBS\Model"
+Check Err.Number <> 0, "the scratch board is gone again"
+Err.Clear
 fso.DeleteFile played
 fso.DeleteFolder folder
 Err.Clear

@@ -348,15 +348,17 @@ void WriteQuadrants(const std::wstring& path, const std::array<unsigned, 4>& rgb
 // A board pointed at a folder of recorded images shows them in Vidora, in a single frame and
 // in live video: the monochrome board shows each quadrant's luma.
 TEST_F(VidoraTest, ABoardPlayingRecordedImagesShowsThem) {
-    const std::wstring folder = TempPath(L"vidora-played");
-    std::filesystem::remove_all(folder);
-    std::filesystem::create_directory(folder);
+    const simtest::ScratchFolder scratch(L"vidora-played");
+    const std::wstring& folder = scratch.path();
     // red, green, blue, white: luma 76, 150, 29, 255; the second file turns them round.
     WriteQuadrants(folder + L"\\1.bmp", {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF});
     WriteQuadrants(folder + L"\\2.bmp", {0xFFFFFF, 0x0000FF, 0x00FF00, 0xFF0000});
     const std::set<std::vector<unsigned>> shown = {{76, 150, 29, 255}, {255, 29, 150, 76}};
     const std::wstring key = L"System\\CurrentControlSet\\Services\\kvboard\\SIMVIDPLAY";
-    RegDeleteTreeW(HKEY_LOCAL_MACHINE, key.c_str());
+    struct BoardKey { // the scratch board is gone again on every path
+        const std::wstring& path;
+        ~BoardKey() { RegDeleteTreeW(HKEY_LOCAL_MACHINE, path.c_str()); }
+    } board{key};
     const DWORD enable = 1, model = 32; // KV7100
     RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), L"Enable", REG_DWORD, &enable, 4);
     RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), L"Model", REG_DWORD, &model, 4);
@@ -382,8 +384,6 @@ TEST_F(VidoraTest, ABoardPlayingRecordedImagesShowsThem) {
     Screenshot(L"vidora-played.png");
     main_.RunCommand(IDM_STOP_PASSTHRU);
     main_.RunCommand(IDM_CLOSE_DEVICE);
-    RegDeleteTreeW(HKEY_LOCAL_MACHINE, key.c_str());
-    std::filesystem::remove_all(folder);
 }
 
 } // namespace
