@@ -217,10 +217,27 @@ Check Refused(), "AcquireFrames refuses a mixed array"
 control.AcquireFrames 2, Array(0, 9), False
 Check Refused(), "AcquireFrames refuses an index without a frame"
 
-' The same list starts an asynchronous acquisition.
+' The same list starts an asynchronous acquisition; polled until done (at most 10 s: the
+' loop keeps its own time, as this platform's script host does not sleep).
+Dim status, written, done, started
+first = Counter(ids(4))
 control.AcquireFrames 5, ids
 Check Err.Number = 0, "asynchronous AcquireFrames of five frames (&H" & Hex(Err.Number) & ")"
 Err.Clear
+done = False
+started = Timer
+Do While Not done And Abs(Timer - started) < 10
+    done = control.IsAsyncAcquireFramesDone(status, written)
+    If Err.Number <> 0 Then Exit Do
+Loop
+Check Err.Number = 0 And done And status = 0, "the asynchronous acquisition ends (&H" & _
+      Hex(Err.Number) & ", status " & status & ")"
+Err.Clear
+same = True
+For i = 0 To 4
+    same = same And Counter(ids(i)) = first + 1 + i
+Next
+Check same, "it acquired the five frames in their order"
 
 control.CloseDevice
 
