@@ -102,12 +102,6 @@ void ImageFolder::ListLocked() {
             L"; the board shows its test pattern");
 }
 
-std::vector<std::wstring> ImageFolder::Files() {
-    std::lock_guard lock(mutex_);
-    ListLocked();
-    return files_;
-}
-
 std::optional<ImageFolder::Slot> ImageFolder::SlotOf(uint64_t imageNumber) {
     std::lock_guard lock(mutex_);
     ListLocked();

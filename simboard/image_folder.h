@@ -50,11 +50,6 @@ public:
     // width or padded with black. False, writing nothing, when no file can be played.
     bool RenderLines(uint64_t firstLine, uint32_t width, uint8_t* out, size_t bytes);
 
-    const std::wstring& folder() const { return folder_; }
-    uint64_t serial() const { return serial_; }
-    // The files of the listing, in playing order (lists the folder if not yet done).
-    std::vector<std::wstring> Files();
-
 private:
     static std::wstring Trimmed(std::wstring folder); // without trailing separators
     void ListLocked();

@@ -167,7 +167,7 @@ void RenderPicture(const PictureSettings& settings, uint64_t frameNumber, FrameV
 // Encoded rows of played files are kept up to this many bytes in all (the rows of the last
 // 8 pictures are kept whatever their size).
 inline constexpr size_t kPlayedRowsBudget = size_t{128} << 20;
-// Drops the kept rows of a folder's listing (ImageFolder::serial) when it is gone.
+// Drops the kept rows of a folder's listing (the high half of its keys) when it is gone.
 void ForgetPlayedRows(uint64_t serial);
 
 // The frame counter stamped into a frame's first 4 bytes.
