@@ -103,8 +103,8 @@ std::string ReadSimText(const char* board, const char* name) {
     char text[MAX_PATH * 4] = {};
     DWORD size = sizeof text - 1;
     const std::string path = std::string(kSimServiceKey) + board;
-    if (RegGetValueA(HKEY_LOCAL_MACHINE, path.c_str(), name, RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ,
-                     nullptr, text, &size) != ERROR_SUCCESS)
+    if (RegGetValueA(HKEY_LOCAL_MACHINE, path.c_str(), name, RRF_RT_REG_SZ, nullptr, text, &size) !=
+        ERROR_SUCCESS)
         return {};
     return text;
 }
