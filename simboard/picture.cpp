@@ -585,7 +585,7 @@ public:
     void Forget(uint64_t serial) {
         std::lock_guard lock(mutex_);
         for (auto it = sets_.begin(); it != sets_.end();)
-            it = (*it)->key() >> 32 == serial && (*it)->key() != 0 ? DropLocked(it) : it + 1;
+            it = (*it)->key() >> 32 == serial ? DropLocked(it) : it + 1; // patterns: key 0
     }
 
 private:

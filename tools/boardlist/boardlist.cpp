@@ -70,32 +70,23 @@ bool ReadSimValue(const char* board, const char* name, DWORD& value, bool& prese
     return true;
 }
 
-bool WriteSimValue(const char* board, const char* name, DWORD value) {
+// Writes a value of a simulated board's subkey, or with no data removes it (a missing value
+// counts as removed); false when the board is not one of the simulator's or the write fails.
+bool WriteSimValue(const char* board, const char* name, DWORD type, const void* data, DWORD size) {
     HKEY key = nullptr;
     const std::string path = std::string(kSimServiceKey) + board;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS)
-        return false;
-    const bool ok = RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
-                                   sizeof value) == ERROR_SUCCESS;
-    RegCloseKey(key);
-    return ok;
-}
-
-// Sets (or with an empty text removes) a string value of a simulated board.
-bool WriteSimText(const char* board, const char* name, const std::string& text) {
-    HKEY key = nullptr;
-    const std::string path = std::string(kSimServiceKey) + board;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS)
-        return false;
-    LSTATUS status = ERROR_SUCCESS;
-    if (text.empty()) {
-        status = RegDeleteValueA(key, name);
-        if (status == ERROR_FILE_NOT_FOUND) status = ERROR_SUCCESS;
-    } else {
-        status = RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                                static_cast<DWORD>(text.size() + 1));
+    LSTATUS status = RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_SET_VALUE, &key);
+    if (status == ERROR_SUCCESS) {
+        status = size == 0
+                     ? RegDeleteValueA(key, name)
+                     : RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size);
+        if (size == 0 && status == ERROR_FILE_NOT_FOUND) status = ERROR_SUCCESS;
+        RegCloseKey(key);
     }
-    RegCloseKey(key);
+    if (status != ERROR_SUCCESS)
+        printf("%s is not a board of the simulated driver (kvboard), or its key cannot be "
+               "written\n",
+               board);
     return status == ERROR_SUCCESS;
 }
 
@@ -124,12 +115,9 @@ int SetImageFolder(const char* folderText, const char* board) {
         }
         folder = full;
     }
-    if (!WriteSimText(board, "ImageFolder", folder)) {
-        printf("%s is not a board of the simulated driver (kvboard), or its key cannot be "
-               "written\n",
-               board);
+    if (!WriteSimValue(board, "ImageFolder", REG_SZ, folder.c_str(),
+                       folder.empty() ? 0 : static_cast<DWORD>(folder.size() + 1)))
         return 1;
-    }
     if (folder.empty())
         printf("%s: shows its test pattern\n", board);
     else
@@ -147,14 +135,14 @@ void PrintTestPicture(const char* board, uint32_t model) {
     if (!ReadSimValue(board, "TestPattern", pattern, present)) return;
     if (model == KV7400LS) {
         printf("    %-22s %s\n", "test pattern", "line ramp (line scan: no test patterns)");
-        return;
+    } else {
+        if (!present) pattern = 0;
+        printf("    %-22s %lu %s%s\n", "test pattern", static_cast<unsigned long>(pattern),
+               PatternName(pattern), present ? "" : " (default)");
+        ReadSimValue(board, "TestCaption", caption, present);
+        if (!present) caption = 1;
+        printf("    %-22s %s%s\n", "caption", caption ? "on" : "off", present ? "" : " (default)");
     }
-    if (!present) pattern = 0;
-    printf("    %-22s %lu %s%s\n", "test pattern", static_cast<unsigned long>(pattern),
-           PatternName(pattern), present ? "" : " (default)");
-    ReadSimValue(board, "TestCaption", caption, present);
-    if (!present) caption = 1;
-    printf("    %-22s %s%s\n", "caption", caption ? "on" : "off", present ? "" : " (default)");
     const std::string folder = ReadSimText(board, "ImageFolder");
     if (!folder.empty()) printf("    %-22s %s\n", "plays", folder.c_str());
 }
@@ -195,12 +183,7 @@ int SetTestPicture(const char* option, const char* valueText, const char* board)
         value = valueText[0] == '1' ? 1 : 0;
         name = "TestCaption";
     }
-    if (!WriteSimValue(board, name, value)) {
-        printf("%s is not a board of the simulated driver (kvboard), or its key cannot be "
-               "written\n",
-               board);
-        return 1;
-    }
+    if (!WriteSimValue(board, name, REG_DWORD, &value, sizeof value)) return 1;
     printf("%s: %s = %lu%s%s\n", board, name, static_cast<unsigned long>(value),
            name[4] == 'P' ? " " : "", name[4] == 'P' ? PatternName(value) : "");
     return 0;
