@@ -46,7 +46,7 @@ std::optional<std::wstring> ReadPath(HKEY key, const wchar_t* name) {
     if (RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(text.data()), &size) !=
         ERROR_SUCCESS)
         return std::nullopt;
-    text.resize(std::min<size_t>(wcsnlen(text.c_str(), text.size()), size / sizeof(wchar_t)));
+    text.resize(wcsnlen(text.c_str(), text.size())); // the buffer was zeroed: ends at the data
     if (type == REG_EXPAND_SZ) {
         const DWORD needed = ExpandEnvironmentStringsW(text.c_str(), nullptr, 0);
         std::wstring expanded(needed, L'\0');
